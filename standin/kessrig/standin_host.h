@@ -1,0 +1,57 @@
+// The host side of our stand-in for the closed Kessrig framework: it loads a
+// module, drives its callbacks as the framework would, answers the four
+// services from folders the caller sets, and records what the module says.
+// Tests and the stand-in client use it; the module never sees this header.
+#pragma once
+
+#include <windows.h>
+
+#include "../../host/kessrig.h"
+
+extern "C" {
+
+struct KsModule {
+    HMODULE library;
+    ks_on_module_fn on_module;
+    ks_on_client_fn on_client;
+    ks_on_wndproc_fn on_wndproc;
+    ks_on_world_fn on_world;
+    ks_on_command_fn on_command;
+    ks_on_net_fn on_inet;
+    ks_on_net_fn on_onet;
+};
+
+// Loads a module and looks up its seven callbacks; null when the library or
+// one of them is missing. One module at a time.
+const KsModule* KS_CALL ksh_load_module(const char* path);
+void KS_CALL ksh_unload_module();
+
+// What ks_clroot, ks_cldataroot and ks_moddocroot answer; a null pointer is
+// answered as null.
+void KS_CALL ksh_set_folders(const char* clientRoot, const char* clientDataRoot, const char* moduleDocRoot);
+
+// Every ks_speak line is kept, and also handed to the listener if one is set.
+typedef void(KS_CALL* ksh_speak_listener)(const char* line, void* context);
+void KS_CALL ksh_set_speak_listener(ksh_speak_listener listener, void* context);
+int KS_CALL ksh_spoken_count();
+const char* KS_CALL ksh_spoken_line(int index);
+void KS_CALL ksh_clear_spoken();
+
+// The folder services in the order they were called, e.g.
+// "clroot cldataroot moddocroot(7)".
+const char* KS_CALL ksh_service_log();
+void KS_CALL ksh_clear_service_log();
+
+// Routes every message of the window through the module's on_wndproc
+// first, as the framework does with the client window.
+BOOL KS_CALL ksh_attach_window(HWND window);
+
+// For the client's message loop: a key-down aimed at a child of the attached
+// window (the chat input, say) is shown to on_wndproc as the window's own.
+void KS_CALL ksh_pretranslate(const MSG* message);
+
+// Event 0 with the module id, then the client window; and at the end event 1.
+void KS_CALL ksh_start(uint32_t moduleId, HWND clientWindow);
+void KS_CALL ksh_stop();
+
+}  // extern "C"

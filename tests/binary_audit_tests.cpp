@@ -1,0 +1,170 @@
+// Reads the built Tarnwick.dll as a file and checks what the framework and
+// the player's system rely on: a 32-bit image, the seven exports by name and
+// ordinal, the four framework services imported by name, no runtime DLLs
+// beyond Windows' own, and the string and version resources.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "support/loaded_module.h"
+
+namespace {
+
+class PeImage {
+public:
+    explicit PeImage(const std::string& path) {
+        std::ifstream file(path, std::ios::binary);
+        std::ostringstream bytes;
+        bytes << file.rdbuf();
+        data_ = bytes.str();
+    }
+    bool Loaded() const { return data_.size() > sizeof(IMAGE_DOS_HEADER); }
+
+    const IMAGE_NT_HEADERS32& Headers() const {
+        return *At<IMAGE_NT_HEADERS32>(At<IMAGE_DOS_HEADER>(0)->e_lfanew);
+    }
+    const IMAGE_DATA_DIRECTORY& Directory(int index) const { return Headers().OptionalHeader.DataDirectory[index]; }
+
+    // The file offset of a relative virtual address.
+    size_t Offset(DWORD rva) const {
+        const auto& headers = Headers();
+        const auto* sections = reinterpret_cast<const IMAGE_SECTION_HEADER*>(
+            reinterpret_cast<const char*>(&headers.OptionalHeader) + headers.FileHeader.SizeOfOptionalHeader);
+        for (int i = 0; i < headers.FileHeader.NumberOfSections; ++i) {
+            const auto& section = sections[i];
+            if (rva >= section.VirtualAddress && rva < section.VirtualAddress + section.Misc.VirtualSize)
+                return rva - section.VirtualAddress + section.PointerToRawData;
+        }
+        throw std::runtime_error("address outside every section");
+    }
+    template <class T>
+    const T* At(size_t offset) const {
+        if (offset + sizeof(T) > data_.size()) throw std::runtime_error("past the end of the file");
+        return reinterpret_cast<const T*>(data_.data() + offset);
+    }
+    std::string Text(DWORD rva) const { return std::string(At<char>(Offset(rva))); }
+
+    std::map<WORD, std::string> ExportsByOrdinal() const {
+        std::map<WORD, std::string> exports;
+        const auto* directory = At<IMAGE_EXPORT_DIRECTORY>(Offset(Directory(IMAGE_DIRECTORY_ENTRY_EXPORT).VirtualAddress));
+        const auto* names = At<DWORD>(Offset(directory->AddressOfNames));
+        const auto* ordinals = At<WORD>(Offset(directory->AddressOfNameOrdinals));
+        for (DWORD i = 0; i < directory->NumberOfNames; ++i)
+            exports[static_cast<WORD>(ordinals[i] + directory->Base)] = Text(names[i]);
+        EXPECT_EQ(directory->NumberOfFunctions, directory->NumberOfNames) << "an export without a name";
+        return exports;
+    }
+    std::string ExportedLibraryName() const {
+        return Text(At<IMAGE_EXPORT_DIRECTORY>(Offset(Directory(IMAGE_DIRECTORY_ENTRY_EXPORT).VirtualAddress))->Name);
+    }
+
+    // Imported names by library (lower case); an import by ordinal shows as "#n".
+    std::map<std::string, std::set<std::string>> Imports() const {
+        std::map<std::string, std::set<std::string>> imports;
+        size_t offset = Offset(Directory(IMAGE_DIRECTORY_ENTRY_IMPORT).VirtualAddress);
+        for (;; offset += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+            const auto* descriptor = At<IMAGE_IMPORT_DESCRIPTOR>(offset);
+            if (descriptor->Name == 0) break;
+            std::string library = Text(descriptor->Name);
+            std::transform(library.begin(), library.end(), library.begin(), [](char c) { return std::tolower(c); });
+            auto& names = imports[library];
+            const DWORD thunks = descriptor->OriginalFirstThunk ? descriptor->OriginalFirstThunk : descriptor->FirstThunk;
+            for (const auto* thunk = At<IMAGE_THUNK_DATA32>(Offset(thunks)); thunk->u1.AddressOfData; ++thunk) {
+                if (IMAGE_SNAP_BY_ORDINAL32(thunk->u1.Ordinal))
+                    names.insert("#" + std::to_string(IMAGE_ORDINAL32(thunk->u1.Ordinal)));
+                else
+                    names.insert(Text(thunk->u1.AddressOfData + 2));  // past the hint
+            }
+        }
+        return imports;
+    }
+
+private:
+    std::string data_;
+};
+
+class BinaryAudit : public ::testing::Test {
+protected:
+    PeImage image{BinaryFolder() + "\\Tarnwick.dll"};
+};
+
+TEST_F(BinaryAudit, IsA32BitDll) {
+    ASSERT_TRUE(image.Loaded());
+    EXPECT_EQ(image.Headers().Signature, IMAGE_NT_SIGNATURE);
+    EXPECT_EQ(image.Headers().FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+    EXPECT_TRUE(image.Headers().FileHeader.Characteristics & IMAGE_FILE_DLL);
+    EXPECT_EQ(image.Headers().OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+}
+
+TEST_F(BinaryAudit, ExportsExactlyTheSevenCallbacks) {
+    ASSERT_TRUE(image.Loaded());
+    const std::map<WORD, std::string> expected = {{1, "on_onet"},    {2, "on_inet"},    {3, "on_command"},
+                                                  {4, "on_world"},   {5, "on_wndproc"}, {6, "on_client"},
+                                                  {7, "on_module"}};
+    EXPECT_EQ(image.ExportsByOrdinal(), expected);
+    EXPECT_EQ(image.ExportedLibraryName(), "Tarnwick.dll");
+}
+
+TEST_F(BinaryAudit, ImportsTheFrameworkByNameAndOnlyWindowsOwnLibraries) {
+    ASSERT_TRUE(image.Loaded());
+    const auto imports = image.Imports();
+    ASSERT_TRUE(imports.count("kessrig.dll"));
+    EXPECT_EQ(imports.at("kessrig.dll"),
+              (std::set<std::string>{"ks_speak", "ks_clroot", "ks_cldataroot", "ks_moddocroot"}));
+    const std::set<std::string> windowsOwn = {"kernel32.dll", "user32.dll", "comdlg32.dll", "msvcrt.dll"};
+    for (const auto& [library, names] : imports) {
+        if (library != "kessrig.dll") EXPECT_TRUE(windowsOwn.count(library)) << "needs " << library;
+        for (const auto& name : names) EXPECT_NE(name[0], '#') << library << " imported by ordinal";
+    }
+    EXPECT_TRUE(imports.count("comdlg32.dll"));
+}
+
+TEST_F(BinaryAudit, CarriesItsStringTableAndVersionRecord) {
+    HMODULE library = LoadLibraryExA((BinaryFolder() + "\\Tarnwick.dll").c_str(), nullptr,
+                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(library, nullptr);
+    const char* expected[] = {"editor.ini", "MAP", "Main", "Flags", "Tarnwick.ini", "TW-F12", "TW-CTRLT"};
+    for (int i = 0; i < 7; ++i) {
+        char text[64] = {};
+        LoadStringA(library, 101 + i, text, sizeof text);
+        EXPECT_STREQ(text, expected[i]);
+    }
+    FreeLibrary(library);
+
+    const std::string path = BinaryFolder() + "\\Tarnwick.dll";
+    DWORD ignored = 0;
+    std::string version(GetFileVersionInfoSizeA(path.c_str(), &ignored), '\0');
+    ASSERT_FALSE(version.empty());
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(version.size()), version.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(VerQueryValueA(version.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
+    EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(0, 1));
+    EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(0, 5));
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
+    struct Translation { WORD language, codePage; }* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueA(version.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &size));
+    ASSERT_GE(size, sizeof(Translation));
+    char block[64];
+    snprintf(block, sizeof block, "\\StringFileInfo\\%04X%04X\\", translation->language, translation->codePage);
+    auto field = [&](const char* name) {
+        char* value = nullptr;
+        UINT length = 0;
+        return VerQueryValueA(version.data(), (std::string(block) + name).c_str(), reinterpret_cast<void**>(&value), &length)
+                   ? std::string(value)
+                   : std::string("<missing>");
+    };
+    EXPECT_EQ(field("OriginalFilename"), "Tarnwick.dll");
+    EXPECT_EQ(field("FileVersion"), "1.05");
+    EXPECT_EQ(field("ProductName"), "Tarnwick");
+    EXPECT_NE(field("FileDescription").find("32-bit"), std::string::npos);
+}
+
+}  // namespace

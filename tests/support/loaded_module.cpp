@@ -1,0 +1,23 @@
+#include "loaded_module.h"
+
+std::string BinaryFolder() {
+    char path[MAX_PATH + 1] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path);
+    return folder.substr(0, folder.find_last_of('\\'));
+}
+
+LoadedModule::LoadedModule() {
+    ksh_clear_spoken();
+    ksh_clear_service_log();
+    module_ = ksh_load_module((BinaryFolder() + "\\Tarnwick.dll").c_str());
+}
+
+LoadedModule::~LoadedModule() { ksh_unload_module(); }
+
+std::vector<std::string> LoadedModule::TakeSpoken() const {
+    std::vector<std::string> lines;
+    for (int i = 0; i < ksh_spoken_count(); ++i) lines.emplace_back(ksh_spoken_line(i));
+    ksh_clear_spoken();
+    return lines;
+}
