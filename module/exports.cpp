@@ -1,0 +1,64 @@
+// The seven callbacks that the framework calls. Each is a few lines inside
+// the error boundary: nothing thrown below may unwind into the framework,
+// which would take the game client down with it.
+#include <windows.h>
+
+#include "../host/kessrig.h"
+#include "../maps/selection.h"
+#include "commands.h"
+#include "host_link.h"
+#include "settings.h"
+#include "state.h"
+
+namespace {
+
+void StartModule(const void* argument) {
+    if (argument == nullptr) return;
+    g_state.moduleId = *static_cast<const uint32_t*>(argument);
+    LoadModuleState();
+}
+
+void DispatchModuleEvent(uint32_t event, const void* argument) {
+    switch (event) {
+        case KS_EVENT_START: StartModule(argument); break;
+        case KS_EVENT_SAVE: SaveModuleSettings(); break;
+        case KS_EVENT_INFORMATION: PrintInformation(); break;
+        default: break;
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+int32_t KS_CALL on_module(uint32_t event, void* argument) {
+    RunReported([&] { DispatchModuleEvent(event, argument); });
+    return 0;
+}
+
+int32_t KS_CALL on_client(int32_t code, uint32_t value) {
+    if (code == KS_CLIENT_WINDOW) g_state.clientWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(value));
+    return 0;
+}
+
+// Sees every message of the client window: ordinary ones leave after the
+// message-number test, with nothing allocated.
+int32_t KS_CALL on_wndproc(HostMessage* message) {
+    if (message == nullptr) return KS_PASS_ON;
+    if (message->message != WM_KEYDOWN && message->message != WM_COMMAND) return KS_PASS_ON;
+    return HandleKeyOrCommand(*message);
+}
+
+int32_t KS_CALL on_world() { return 0; }
+
+int32_t KS_CALL on_command(int32_t argc, const char* const* argv) {
+    int32_t result = KS_PASS_ON;
+    RunReported([&] { result = RunChatCommand(argc, argv); });
+    return result;
+}
+
+int32_t KS_CALL on_inet() { return 0; }
+
+int32_t KS_CALL on_onet() { return 0; }
+
+}  // extern "C"

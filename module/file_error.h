@@ -1,0 +1,19 @@
+// Errors of the file layer travel as exceptions whose text is what the
+// player reads after "Tarnwick: ".
+#pragma once
+
+#include <windows.h>
+
+#include <stdexcept>
+#include <string>
+
+struct FileError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The system's text for an error code, trimmed for a chat line; empty when
+// the system has none.
+std::string SystemMessageText(DWORD code);
+
+// The absolute form of a path, as error texts show it.
+std::string FullPathOf(const std::string& path);

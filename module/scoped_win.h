@@ -1,0 +1,74 @@
+// One small owner per kind of Windows resource, so that every path out of a
+// function releases what it took.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <utility>
+
+// A kernel file handle, closed when the owner goes.
+class ScopedFile {
+public:
+    explicit ScopedFile(HANDLE handle) : handle_(handle) {}
+    ~ScopedFile() {
+        if (IsValid()) CloseHandle(handle_);
+    }
+    ScopedFile(const ScopedFile&) = delete;
+    ScopedFile& operator=(const ScopedFile&) = delete;
+
+    bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+    HANDLE Get() const { return handle_; }
+    // Closes now, so that the file can be renamed; true when the close worked.
+    bool Close() {
+        const bool closed = IsValid() && CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+        return closed;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+// A file that is deleted when the owner goes, unless it was kept.
+class ScopedTempFile {
+public:
+    explicit ScopedTempFile(std::string path) : path_(std::move(path)) {}
+    ~ScopedTempFile() {
+        if (!path_.empty()) DeleteFileA(path_.c_str());
+    }
+    ScopedTempFile(const ScopedTempFile&) = delete;
+    ScopedTempFile& operator=(const ScopedTempFile&) = delete;
+
+    const std::string& Path() const { return path_; }
+    void Keep() { path_.clear(); }
+
+private:
+    std::string path_;
+};
+
+// Sets the process's current folder to a fixed one when the owner goes: the
+// chooser dialog may leave it anywhere.
+class CurrentFolderRestorer {
+public:
+    explicit CurrentFolderRestorer(std::string folder) : folder_(std::move(folder)) {}
+    ~CurrentFolderRestorer() { SetCurrentDirectoryA(folder_.c_str()); }
+    CurrentFolderRestorer(const CurrentFolderRestorer&) = delete;
+    CurrentFolderRestorer& operator=(const CurrentFolderRestorer&) = delete;
+
+private:
+    std::string folder_;
+};
+
+// Asks the system to write its cached copy of a profile file when the owner
+// goes, whether the work on the file succeeded or not.
+class ProfileFlusher {
+public:
+    explicit ProfileFlusher(std::string path) : path_(std::move(path)) {}
+    ~ProfileFlusher() { WritePrivateProfileStringA(nullptr, nullptr, nullptr, path_.c_str()); }
+    ProfileFlusher(const ProfileFlusher&) = delete;
+    ProfileFlusher& operator=(const ProfileFlusher&) = delete;
+
+private:
+    std::string path_;
+};

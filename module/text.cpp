@@ -1,0 +1,122 @@
+#include "text.h"
+
+#include <limits>
+
+namespace {
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Strips a hexadecimal prefix; true when there was one.
+bool ConsumeHexPrefix(std::string_view& rest) {
+    for (std::string_view prefix : {"0x", "0X", "$", "x", "X"}) {
+        if (rest.starts_with(prefix)) {
+            rest.remove_prefix(prefix.size());
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<uint32_t> ParseHexDigits(std::string_view digits) {
+    if (digits.empty()) return std::nullopt;
+    uint32_t value = 0;
+    for (char c : digits) {
+        const int digit = HexDigitValue(c);
+        if (digit < 0 || value > 0x0FFFFFFFu) return std::nullopt;
+        value = (value << 4) | static_cast<uint32_t>(digit);
+    }
+    return value;
+}
+
+// Magnitude of a decimal number, at most 2^31 so that the negative end fits.
+std::optional<uint32_t> ParseDecimalDigits(std::string_view digits) {
+    constexpr uint32_t kLimit = 0x80000000u;
+    if (digits.empty()) return std::nullopt;
+    uint32_t value = 0;
+    for (char c : digits) {
+        if (!IsDecimalDigit(c)) return std::nullopt;
+        const uint32_t digit = static_cast<uint32_t>(c - '0');
+        if (value > (kLimit - digit) / 10) return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+}  // namespace
+
+std::optional<int32_t> ParseSettingsInteger(std::string_view text) {
+    std::string replaced;
+    if (text.size() >= 3 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        replaced = "$";
+        replaced += text.substr(2);
+        text = replaced;
+    }
+
+    std::string_view rest = text;
+    while (rest.starts_with(' ')) rest.remove_prefix(1);
+    bool negative = false;
+    if (rest.starts_with('+') || rest.starts_with('-')) {
+        negative = rest[0] == '-';
+        rest.remove_prefix(1);
+    }
+
+    if (ConsumeHexPrefix(rest)) {
+        const auto value = ParseHexDigits(rest);
+        if (!value) return std::nullopt;
+        const uint32_t bits = negative ? 0u - *value : *value;
+        return static_cast<int32_t>(bits);
+    }
+
+    const auto magnitude = ParseDecimalDigits(rest);
+    if (!magnitude) return std::nullopt;
+    if (!negative && *magnitude > static_cast<uint32_t>(std::numeric_limits<int32_t>::max()))
+        return std::nullopt;
+    const uint32_t bits = negative ? 0u - *magnitude : *magnitude;
+    return static_cast<int32_t>(bits);
+}
+
+KeyEnableFlags KeyFlagsFromText(std::string_view text) {
+    return ParseSettingsInteger(text).value_or(kDefaultKeyFlags) & (kF12Flag | kControlTFlag);
+}
+
+KeyEnableFlags KeyFlagsOf(bool f12Enabled, bool controlTEnabled) {
+    return (f12Enabled ? kF12Flag : 0) | (controlTEnabled ? kControlTFlag : 0);
+}
+
+std::string UpperCaseAscii(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return upper;
+}
+
+std::string ActiveKeysLine(bool f12Enabled, bool controlTEnabled) {
+    std::string keys;
+    if (f12Enabled) keys = "F12";
+    if (controlTEnabled) keys += keys.empty() ? "Control-T" : " or Control-T";
+    if (keys.empty()) return "Tarnwick: All key commands disabled.";
+    return "Tarnwick: Press " + keys + " to activate.";
+}
+
+std::string WithTrailingBackslash(std::string_view folder) {
+    std::string result(folder);
+    if (!result.empty() && result.back() != '\\') result += '\\';
+    return result;
+}
+
+std::string TrimMessageTail(std::string_view message) {
+    while (!message.empty()) {
+        const auto last = static_cast<unsigned char>(message.back());
+        if (last > ' ' && last != '.') break;
+        message.remove_suffix(1);
+    }
+    return std::string(message);
+}

@@ -1,0 +1,103 @@
+// The built Tarnwick.dll driven through the stand-in framework, as the game
+// client would load it.
+#include <gtest/gtest.h>
+
+#include "support/loaded_module.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const Lines kInformationWithControlT = {
+    "Tarnwick: A module to help people with more than one dream they wish to upload.",
+    "Tarnwick: Version 1.05, Created by Tovin.", "Tarnwick: Commands: @TW-F12, @TW-CTRLT",
+    "Tarnwick: Press Control-T to activate."};
+
+class ModuleInFramework : public ::testing::Test {
+protected:
+    void SetUp() override { ksh_set_folders(client.Path().c_str(), client.Path().c_str(), docs.Path().c_str()); }
+    void Start(uint32_t id) { EXPECT_EQ(module->on_module(0, &id), 0); }
+
+    TempFolder client;
+    TempFolder docs;
+    LoadedModule module;
+};
+
+TEST_F(ModuleInFramework, StartsAsksForItsFoldersAndSpeaks) {
+    ASSERT_TRUE(module);
+    Start(7);
+    EXPECT_STREQ(ksh_service_log(), "clroot cldataroot moddocroot(7)");
+    EXPECT_EQ(module->on_module(4, nullptr), 0);
+    EXPECT_EQ(module.TakeSpoken(), kInformationWithControlT);
+}
+
+TEST_F(ModuleInFramework, EventsWithoutEffectDoNothing) {
+    ASSERT_TRUE(module);
+    for (uint32_t event : {2u, 3u, 5u, 6u, 100u, 0x80000000u, 0xFFFFFFFFu}) {
+        EXPECT_EQ(module->on_module(event, nullptr), 0) << event;
+    }
+    EXPECT_EQ(module->on_module(0, nullptr), 0);  // no module id: nothing to start with
+    EXPECT_STREQ(ksh_service_log(), "");
+    EXPECT_TRUE(module.TakeSpoken().empty());
+    EXPECT_FALSE(docs.Exists("Tarnwick.ini"));
+    EXPECT_EQ(module->on_world(), 0);
+    EXPECT_EQ(module->on_inet(), 0);
+    EXPECT_EQ(module->on_onet(), 0);
+    EXPECT_EQ(module->on_client(1, 0x1234), 0);
+}
+
+TEST_F(ModuleInFramework, ZeroedStateBeforeStartTakesNothing) {
+    ASSERT_TRUE(module);
+    HostMessage f12 = {0, 0x100, 0x7B, 0, 9};
+    HostMessage upload = {0, 0x111, 0x10079, 0, 9};
+    EXPECT_EQ(module->on_wndproc(&f12), 0);
+    EXPECT_EQ(module->on_wndproc(&upload), 0);
+    EXPECT_EQ(module->on_wndproc(nullptr), 0);
+    EXPECT_EQ(upload.result, 9);
+    EXPECT_TRUE(module.TakeSpoken().empty());
+}
+
+TEST_F(ModuleInFramework, TogglesSurviveASaveAndRestart) {
+    ASSERT_TRUE(module);
+    docs.Write("Tarnwick.ini", "[Main]\r\nFlags=7\r\n");
+    Start(3);
+    const char* f12[] = {"tw-f12"};
+    EXPECT_EQ(module->on_command(1, f12), -1);  // F12 now off
+    EXPECT_EQ(module->on_module(1, nullptr), 0);
+    EXPECT_NE(docs.Read("Tarnwick.ini").find("Flags=2"), std::string::npos);
+    module.TakeSpoken();
+
+    EXPECT_EQ(module->on_command(1, f12), -1);  // on again, but never saved
+    Start(3);
+    module->on_module(4, nullptr);
+    const Lines spoken = module.TakeSpoken();
+    EXPECT_EQ(spoken[0], "Tarnwick: F12 is Enabled");
+    EXPECT_EQ(spoken.back(), "Tarnwick: Press Control-T to activate.");
+}
+
+TEST_F(ModuleInFramework, AFailedSaveBecomesAChatLine) {
+    ASSERT_TRUE(module);
+    const std::string missing = docs.PathOf("no such folder");
+    ksh_set_folders(client.Path().c_str(), client.Path().c_str(), missing.c_str());
+    Start(1);
+    EXPECT_EQ(module->on_module(1, nullptr), 0);
+    EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: Unable to write to " + missing + "\\Tarnwick.ini"});
+    // Still alive and answering.
+    EXPECT_EQ(module->on_module(4, nullptr), 0);
+    EXPECT_EQ(module.TakeSpoken(), kInformationWithControlT);
+}
+
+TEST_F(ModuleInFramework, UnloadAndReloadStartsFromZero) {
+    ASSERT_TRUE(module);
+    Start(1);
+    const char* f12[] = {"TW-F12"};
+    module->on_command(1, f12);
+    ksh_unload_module();
+    ASSERT_TRUE(ksh_load_module((BinaryFolder() + "\\Tarnwick.dll").c_str()));
+    module.TakeSpoken();
+    module->on_module(4, nullptr);
+    EXPECT_EQ(module.TakeSpoken().back(), "Tarnwick: All key commands disabled.");
+}
+
+}  // namespace
