@@ -1,0 +1,52 @@
+#include "settings.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "../host/kessrig.h"
+#include "../resources/string_ids.h"
+#include "file_error.h"
+#include "host_link.h"
+#include "scoped_win.h"
+#include "state.h"
+#include "text.h"
+
+namespace {
+
+// The framework's pointer is copied at once and never kept.
+std::string CopyHostText(const char* text) { return text ? std::string(text) : std::string(); }
+
+KeyEnableFlags ReadKeyFlags(const std::string& settingsPath) {
+    constexpr DWORD kValueBufferSize = 2048;
+    char value[kValueBufferSize] = {};
+    ProfileFlusher flusher(settingsPath);
+    const DWORD length =
+        GetPrivateProfileStringA(LoadText(IDS_SETTINGS_SECTION).c_str(), LoadText(IDS_SETTINGS_KEY).c_str(), "",
+                                 value, kValueBufferSize, settingsPath.c_str());
+    return KeyFlagsFromText(std::string_view(value, length));
+}
+
+}  // namespace
+
+void LoadModuleState() {
+    ModuleState& state = g_state;
+    state.clientRoot = CopyHostText(ks_clroot());
+    state.clientDataRoot = WithTrailingBackslash(CopyHostText(ks_cldataroot()));
+    state.mapPointerPath = state.clientDataRoot + LoadText(IDS_MAP_POINTER_FILE);
+    state.settingsPath = CopyHostText(ks_moddocroot(state.moduleId)) + '\\' + LoadText(IDS_SETTINGS_FILE);
+
+    const KeyEnableFlags flags = ReadKeyFlags(state.settingsPath);
+    state.f12Enabled = (flags & kF12Flag) != 0;
+    state.controlTEnabled = (flags & kControlTFlag) != 0;
+}
+
+void SaveModuleSettings() {
+    const ModuleState& state = g_state;
+    const std::string value = std::to_string(KeyFlagsOf(state.f12Enabled, state.controlTEnabled));
+    ProfileFlusher flusher(state.settingsPath);
+    if (!WritePrivateProfileStringA(LoadText(IDS_SETTINGS_SECTION).c_str(), LoadText(IDS_SETTINGS_KEY).c_str(),
+                                    value.c_str(), state.settingsPath.c_str())) {
+        throw FileError("Unable to write to " + state.settingsPath);
+    }
+}
