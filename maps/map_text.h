@@ -1,0 +1,27 @@
+// The text of the client's editor.ini and of map paths, without Windows:
+// lines, the lookup of one "name=value" entry and its rewrite.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Compares an entry name from the file with the wanted one. Windows compares
+// by the user's locale; tests and fuzzers pass a plain one.
+using NamesEqual = bool (*)(std::string_view fileName, std::string_view wanted);
+
+// Lines of a file's text. The text ends at the first NUL; CR, LF and CR LF
+// each end one line; a last line without an ending is a line.
+std::vector<std::string_view> SplitLines(std::string_view text);
+
+// The value of the first line whose name (the text before its first equals
+// sign) equals entry; empty when there is none.
+std::string FindEntryValue(std::string_view text, std::string_view entry, NamesEqual equal);
+
+// The text with entry set to value, every other line kept in order and every
+// line ended with CR LF. The first entry line is replaced in place, later ones
+// dropped; a missing entry is appended; an empty value removes the entry.
+std::string RewriteEntry(std::string_view text, std::string_view entry, std::string_view value, NamesEqual equal);
+
+// Everything up to and including the last backslash or colon; empty without one.
+std::string FolderPartOf(std::string_view path);
