@@ -1,0 +1,33 @@
+#include <gtest/gtest.h>
+
+#include "input/key_combo.h"
+
+namespace {
+
+constexpr uint8_t kVkControl = 0x11, kVkShift = 0x10, kVkAlt = 0x12, kVkT = 0x54;
+
+TEST(KeyCombo, ControlTIsFourEventsInOrder) {
+    const std::vector<KeyEvent> expected = {
+        {kVkControl, 0}, {kVkT, 0}, {kVkT, kKeyEventUp}, {kVkControl, kKeyEventUp}};
+    EXPECT_EQ(KeyComboEvents(kVkT, kControl, false), expected);
+    EXPECT_EQ(kControl, 4);
+}
+
+TEST(KeyCombo, ModifiersPressInTableOrderAndReleaseInReverse) {
+    const std::vector<KeyEvent> expected = {{kVkControl, 0},          {kVkShift, 0},
+                                            {kVkAlt, 0},              {kVkT, 0},
+                                            {kVkT, kKeyEventUp},      {kVkAlt, kKeyEventUp},
+                                            {kVkShift, kKeyEventUp},  {kVkControl, kKeyEventUp}};
+    EXPECT_EQ(KeyComboEvents(kVkT, kControl | kShift | kAlt, false), expected);
+}
+
+TEST(KeyCombo, NoModifiersAndTheExtendedFlag) {
+    EXPECT_EQ(KeyComboEvents(kVkT, 0, false), (std::vector<KeyEvent>{{kVkT, 0}, {kVkT, 2}}));
+    // Only the key's own events are extended; its release carries 1 + 2.
+    EXPECT_EQ(KeyComboEvents(0x2E, kShift, true),
+              (std::vector<KeyEvent>{{kVkShift, 0}, {0x2E, 1}, {0x2E, 3}, {kVkShift, 2}}));
+    // The virtual key is the low byte of the 16-bit code.
+    EXPECT_EQ(KeyComboEvents(0x0154, 0, false).front().virtualKey, kVkT);
+}
+
+}  // namespace
