@@ -1,1 +1,398 @@
+// End to end in a real window: the built Tarnwick.dll in the stand-in
+// framework, a client window whose accelerator turns Control+T into the
+// upload command, the system's open-file dialog answered from a watcher
+// thread, and a low-level keyboard hook that sees every injected key.
 #include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commdlg.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "support/loaded_module.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+using Clock = std::chrono::steady_clock;
+
+constexpr UINT kUploadCommand = 121;
+constexpr char kDialogTitle[] = "Tarnwick: Choose a MAP file...";
+constexpr auto kTimeout = std::chrono::seconds(10);
+constexpr int kFileNameBox = 0x47C;
+constexpr int kFileTypeBox = 0x470;
+
+std::string ShortPath(const std::string& path) {
+    char buffer[2049] = {};
+    return std::string(buffer, GetShortPathNameA(path.c_str(), buffer, sizeof buffer));
+}
+
+std::string LongPath(const std::string& path) {
+    char buffer[2049] = {};
+    return std::string(buffer, GetLongPathNameA(path.c_str(), buffer, sizeof buffer));
+}
+
+std::string CurrentFolder() {
+    char folder[MAX_PATH + 1] = {};
+    GetCurrentDirectoryA(MAX_PATH, folder);
+    return folder;
+}
+
+std::string WindowText(HWND window) {
+    char text[2049] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+// ---- The client: what reaches its own window procedure -------------------
+
+struct ClientRecord {
+    std::vector<WPARAM> uploads;  // wParam of each upload command the client got
+    int f12KeyDowns = 0;
+};
+ClientRecord g_client;
+
+LRESULT CALLBACK ClientWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND && LOWORD(wParam) == kUploadCommand) {
+        g_client.uploads.push_back(wParam);
+        return 0;
+    }
+    if (message == WM_KEYDOWN && wParam == VK_F12) ++g_client.f12KeyDowns;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// ---- Injected keys, as a low-level hook sees them --------------------------
+
+struct SeenKey {
+    DWORD virtualKey;
+    bool up;
+    bool operator==(const SeenKey&) const = default;
+};
+std::vector<SeenKey> g_seenKeys;
+std::vector<std::string> g_scanMismatches;
+
+DWORD Unsided(DWORD virtualKey) {
+    // Windows reports the left or right Control, Wine the plain one.
+    return virtualKey == VK_LCONTROL || virtualKey == VK_RCONTROL ? VK_CONTROL : virtualKey;
+}
+
+LRESULT CALLBACK KeyboardHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION) {
+        const auto* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+        const DWORD virtualKey = Unsided(event->vkCode);
+        if (event->flags & LLKHF_INJECTED) g_seenKeys.push_back({virtualKey, (event->flags & LLKHF_UP) != 0});
+        if (event->scanCode != (MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC) & 0xFF))
+            g_scanMismatches.push_back(std::to_string(virtualKey) + ":" + std::to_string(event->scanCode));
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+const std::vector<SeenKey> kControlT = {{VK_CONTROL, false}, {'T', false}, {'T', true}, {VK_CONTROL, true}};
+
+// ---- The dialog, answered from another thread ------------------------------
+
+struct DialogAnswer {
+    std::string typeIn;  // empty: press Cancel
+    std::function<void(HWND dialog)> whileOpen;
+};
+
+struct DialogSeen {
+    bool found = false;
+    HWND owner = nullptr;
+    std::string nameBox;
+    std::string fileType;
+    std::string folder;
+};
+
+BOOL CALLBACK CountDialogs(HWND candidate, LPARAM count) {
+    if (WindowText(candidate) == kDialogTitle && IsWindowVisible(candidate)) ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+HWND WaitForDialog() {
+    for (const auto end = Clock::now() + kTimeout; Clock::now() < end;) {
+        if (HWND dialog = FindWindowA(nullptr, kDialogTitle)) return dialog;
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+class DialogWatcher {
+public:
+    explicit DialogWatcher(DialogAnswer answer) : thread_([this, answer] { Watch(answer); }) {}
+    ~DialogWatcher() { thread_.join(); }
+    bool Done() const { return done_; }
+    const DialogSeen& Seen() const { return seen_; }
+
+private:
+    void Watch(const DialogAnswer& answer) {
+        if (HWND dialog = WaitForDialog()) {
+            Sleep(100);  // let the dialog fill its controls
+            seen_.found = true;
+            seen_.owner = GetWindow(dialog, GW_OWNER);
+            seen_.nameBox = WindowText(GetDlgItem(dialog, kFileNameBox));
+            const HWND fileType = GetDlgItem(dialog, kFileTypeBox);
+            char text[256] = {};
+            SendMessageA(fileType, CB_GETLBTEXT, SendMessageA(fileType, CB_GETCURSEL, 0, 0), reinterpret_cast<LPARAM>(text));
+            seen_.fileType = text;
+            char folder[MAX_PATH + 1] = {};
+            SendMessageA(dialog, CDM_GETFOLDERPATH, sizeof folder, reinterpret_cast<LPARAM>(folder));
+            seen_.folder = folder;
+            if (answer.whileOpen) answer.whileOpen(dialog);
+            if (!answer.typeIn.empty()) SetDlgItemTextA(dialog, kFileNameBox, answer.typeIn.c_str());
+            PostMessageA(dialog, WM_COMMAND, answer.typeIn.empty() ? IDCANCEL : IDOK, 0);
+        }
+        done_ = true;
+    }
+
+    DialogSeen seen_;
+    std::atomic<bool> done_{false};
+    std::thread thread_;
+};
+
+// Cancels a dialog that nobody answers (a second one, say), so that such a
+// fault fails the test instead of hanging it in the dialog's modal loop.
+class StrayDialogCloser {
+public:
+    StrayDialogCloser() : thread_([this] { Watch(); }) {}
+    ~StrayDialogCloser() {
+        stop_ = true;
+        thread_.join();
+    }
+    int Closed() const { return closed_; }
+
+private:
+    void Watch() {
+        constexpr auto kUnanswered = std::chrono::seconds(3);
+        HWND open = nullptr;
+        auto since = Clock::now();
+        while (!stop_) {
+            HWND dialog = FindWindowA(nullptr, kDialogTitle);
+            if (dialog != open) {
+                open = dialog;
+                since = Clock::now();
+            } else if (dialog && Clock::now() - since > kUnanswered) {
+                PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+                ++closed_;
+                since = Clock::now();
+            }
+            Sleep(50);
+        }
+    }
+
+    std::atomic<bool> stop_{false};
+    std::atomic<int> closed_{0};
+    std::thread thread_;
+};
+
+// ---- The test fixture: folders, client window, module ----------------------
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_client = {};
+        CreateDirectoryA(data.PathOf("My Dream Maps").c_str(), nullptr);
+        data.Write("My Dream Maps\\first dream.map", "first");
+        data.Write("My Dream Maps\\second dream.map", "second");
+        firstMap = data.PathOf("My Dream Maps\\first dream.map");
+        secondMap = data.PathOf("My Dream Maps\\second dream.map");
+        data.Write("editor.ini", "[Editor]\r\nGrid=8\r\nMAP=" + ShortPath(firstMap) + "\r\n");
+
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = ClientWindowProc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "TarnwickTestClient";
+        RegisterClassA(&windowClass);
+        window = CreateWindowA("TarnwickTestClient", "Veldara test client", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50,
+                               640, 480, nullptr, nullptr, windowClass.hInstance, nullptr);
+        ACCEL controlT = {FVIRTKEY | FCONTROL, 'T', kUploadCommand};
+        accelerators = CreateAcceleratorTableA(&controlT, 1);
+        hook = SetWindowsHookExA(WH_KEYBOARD_LL, KeyboardHook, GetModuleHandleA(nullptr), 0);
+        ASSERT_TRUE(window && accelerators && hook);
+        ASSERT_TRUE(module);
+        ASSERT_TRUE(ksh_attach_window(window));
+        SetForegroundWindow(window);
+        SetFocus(window);
+        Pump(std::chrono::milliseconds(100));
+    }
+
+    void TearDown() override {
+        EXPECT_EQ(strayDialogs.Closed(), 0) << "a dialog stayed open with nobody to answer it";
+        UnhookWindowsHookEx(hook);
+        DestroyAcceleratorTable(accelerators);
+        ksh_unload_module();
+        DestroyWindow(window);
+        SetCurrentDirectoryA(startFolder.c_str());
+        g_seenKeys.clear();
+        g_scanMismatches.clear();
+    }
+
+    void Start(const char* flags, const char* dataRoot = nullptr) {
+        docs.Write("Tarnwick.ini", std::string("[Main]\r\nFlags=") + flags + "\r\n");
+        ksh_set_folders(clientRoot.Path().c_str(), dataRoot ? dataRoot : data.Path().c_str(), docs.Path().c_str());
+        ksh_start(1, window);
+        module.TakeSpoken();
+    }
+
+    void Pump(std::chrono::milliseconds duration) {
+        PumpUntil([] { return false; }, duration);
+    }
+
+    // The client's message loop, until the condition holds or time runs out.
+    bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = kTimeout) {
+        for (const auto end = Clock::now() + limit; Clock::now() < end;) {
+            MSG message;
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                ksh_pretranslate(&message);
+                if (TranslateAcceleratorA(window, accelerators, &message)) continue;
+                TranslateMessage(&message);
+                DispatchMessageA(&message);
+            }
+            if (condition()) return true;
+            Sleep(5);
+        }
+        return condition();
+    }
+
+    void Press(std::initializer_list<BYTE> keys) {
+        SetForegroundWindow(window);
+        for (BYTE key : keys) keybd_event(key, static_cast<BYTE>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC)), 0, 0);
+        for (auto key = std::rbegin(keys); key != std::rend(keys); ++key)
+            keybd_event(*key, static_cast<BYTE>(MapVirtualKeyA(*key, MAPVK_VK_TO_VSC)), KEYEVENTF_KEYUP, 0);
+    }
+
+    // Keys that the module injected: everything after the test's own presses.
+    std::vector<SeenKey> ModuleKeys(size_t ownEvents) const {
+        return g_seenKeys.size() <= ownEvents ? std::vector<SeenKey>{}
+                                              : std::vector<SeenKey>(g_seenKeys.begin() + ownEvents, g_seenKeys.end());
+    }
+
+    std::string startFolder = CurrentFolder();
+    TempFolder clientRoot, data, docs;
+    std::string firstMap, secondMap;
+    LoadedModule module;
+    HWND window = nullptr;
+    HACCEL accelerators = nullptr;
+    HHOOK hook = nullptr;
+    StrayDialogCloser strayDialogs;
+};
+
+TEST_F(EndToEnd, ControlTAsksForAMapStoresItAndUploadsOnce) {
+    Start("3");
+    DialogWatcher watcher({secondMap, nullptr});
+    Press({VK_CONTROL, 'T'});
+    ASSERT_TRUE(PumpUntil([&] { return !g_client.uploads.empty(); })) << "no upload reached the client";
+    Pump(std::chrono::milliseconds(300));  // a second upload would arrive by now
+
+    const DialogSeen& seen = watcher.Seen();
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ(seen.owner, window);
+    EXPECT_STRCASEEQ(seen.nameBox.c_str(), ShortPath(firstMap).substr(ShortPath(firstMap).rfind('\\') + 1).c_str());
+    EXPECT_STRCASEEQ(LongPath(seen.folder).c_str(), data.PathOf("My Dream Maps").c_str());
+    EXPECT_EQ(seen.fileType, "Map Files (*.map)");
+
+    // The player's own Control-T was taken; only ours came back, through the accelerator.
+    EXPECT_EQ(g_client.uploads, std::vector<WPARAM>{MAKEWPARAM(kUploadCommand, 1)});
+    EXPECT_EQ(ModuleKeys(4), kControlT);
+    EXPECT_TRUE(g_scanMismatches.empty()) << g_scanMismatches.front();
+    EXPECT_EQ(data.Read("editor.ini"), "[Editor]\r\nGrid=8\r\nMAP=" + ShortPath(secondMap) + "\r\n");
+    EXPECT_NE(ShortPath(secondMap), secondMap);
+    EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: New dream file is " + secondMap});
+    EXPECT_EQ(CurrentFolder(), clientRoot.Path());
+
+    // The mark is spent: the next Control-T asks again.
+    DialogWatcher again({"", nullptr});
+    Press({VK_CONTROL, 'T'});
+    EXPECT_TRUE(PumpUntil([&] { return again.Done(); }));
+    EXPECT_TRUE(again.Seen().found);
+    EXPECT_EQ(g_client.uploads.size(), 1u);
+}
+
+TEST_F(EndToEnd, F12StartsTheSameFlowAndStillReachesTheClient) {
+    Start("1");  // interception off, F12 on
+    DialogWatcher watcher({secondMap, nullptr});
+    Press({VK_F12});
+    ASSERT_TRUE(PumpUntil([&] { return !g_client.uploads.empty(); }));
+    Pump(std::chrono::milliseconds(300));
+    EXPECT_TRUE(watcher.Seen().found);
+    EXPECT_EQ(g_client.f12KeyDowns, 1);
+    // Our Control-T passes although interception is off.
+    EXPECT_EQ(g_client.uploads, std::vector<WPARAM>{MAKEWPARAM(kUploadCommand, 1)});
+    EXPECT_EQ(ModuleKeys(2), kControlT);
+    EXPECT_EQ(data.Read("editor.ini"), "[Editor]\r\nGrid=8\r\nMAP=" + ShortPath(secondMap) + "\r\n");
+
+    // With interception off the player's Control-T uploads at once.
+    g_seenKeys.clear();
+    Press({VK_CONTROL, 'T'});
+    ASSERT_TRUE(PumpUntil([&] { return g_client.uploads.size() == 2; }));
+    EXPECT_EQ(ModuleKeys(4), std::vector<SeenKey>{});
+    EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: New dream file is " + secondMap});
+}
+
+TEST_F(EndToEnd, CancelChangesNothingAndUploadsNothing) {
+    Start("3");
+    const std::string before = data.Read("editor.ini");
+    DialogWatcher watcher({"", nullptr});
+    Press({VK_CONTROL, 'T'});
+    ASSERT_TRUE(PumpUntil([&] { return watcher.Done(); }));
+    Pump(std::chrono::milliseconds(300));
+    EXPECT_TRUE(watcher.Seen().found);
+    EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: Canceled. Dream not uploaded."});
+    EXPECT_TRUE(g_client.uploads.empty());
+    EXPECT_EQ(ModuleKeys(4), std::vector<SeenKey>{});
+    EXPECT_EQ(data.Read("editor.ini"), before);
+    EXPECT_EQ(CurrentFolder(), clientRoot.Path());
+}
+
+TEST_F(EndToEnd, MissingDataFolderIsReportedWithoutADialog) {
+    Start("3", "");
+    Press({VK_F12});
+    ASSERT_TRUE(PumpUntil([&] { return ksh_spoken_count() > 0; }));
+    EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: Error - Unable to find Veldara folder."});
+    EXPECT_EQ(FindWindowA(nullptr, kDialogTitle), nullptr);
+    EXPECT_EQ(CurrentFolder(), clientRoot.Path());
+    EXPECT_EQ(ModuleKeys(2), std::vector<SeenKey>{});
+}
+
+TEST_F(EndToEnd, AFailedWriteKeepsTheFileAndTheControlTTaken) {
+    Start("3");
+    const std::string before = data.Read("editor.ini");
+    SetFileAttributesA(data.PathOf("editor.ini").c_str(), FILE_ATTRIBUTE_READONLY);
+    DialogWatcher watcher({secondMap, nullptr});
+    Press({VK_CONTROL, 'T'});
+    ASSERT_TRUE(PumpUntil([&] { return ksh_spoken_count() > 0; }));
+    Pump(std::chrono::milliseconds(300));
+    const Lines spoken = module.TakeSpoken();
+    ASSERT_EQ(spoken.size(), 1u);
+    EXPECT_TRUE(spoken[0].starts_with("Tarnwick: Cannot create file \"" + data.PathOf("editor.ini") + "\". "))
+        << spoken[0];
+    EXPECT_TRUE(g_client.uploads.empty());
+    EXPECT_EQ(ModuleKeys(4), std::vector<SeenKey>{});
+    EXPECT_EQ(data.Read("editor.ini"), before);
+    EXPECT_EQ(CurrentFolder(), clientRoot.Path());
+}
+
+TEST_F(EndToEnd, KeysWhileTheDialogIsOpenOpenNoSecondDialog) {
+    Start("3");
+    int dialogs = 0;
+    DialogWatcher watcher({"", [&](HWND) {
+        // The client can still deliver keys while the dialog is open.
+        PostMessageA(window, WM_KEYDOWN, VK_F12, 0);
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(kUploadCommand, 1), 0);
+        Sleep(300);
+        EnumWindows(CountDialogs, reinterpret_cast<LPARAM>(&dialogs));
+    }});
+    Press({VK_F12});
+    ASSERT_TRUE(PumpUntil([&] { return watcher.Done(); }));
+    Pump(std::chrono::milliseconds(300));
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_EQ(g_client.f12KeyDowns, 2);   // both F12 key-downs reached the client
+    EXPECT_TRUE(g_client.uploads.empty());  // the upload request was taken
+    EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: Canceled. Dream not uploaded."});
+}
+
+}  // namespace
