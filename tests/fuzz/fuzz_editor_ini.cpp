@@ -1,0 +1,119 @@
+// editor.ini's text: the line split, the MAP lookup and the rewrite never
+// crash, the split and the lookup agree with a plain byte-by-byte reading,
+// and the rewrite reads back the written value and keeps every other line
+// in order. Any failed check aborts.
+//
+// Input: one byte n, then n % 64 bytes of value, then the file's text.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "maps/map_text.h"
+
+namespace {
+
+constexpr std::string_view kEntry = "MAP";
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Stands in for the system's case-blind comparison.
+bool AsciiNamesEqual(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (Lower(a[i]) != Lower(b[i])) return false;
+    }
+    return true;
+}
+
+// The reading rules byte by byte: a line ends at CR, LF or NUL; after it one
+// CR and then one LF are skipped; nothing after a NUL counts.
+using Lines = std::vector<std::string_view>;
+
+Lines LinesByTheRules(std::string_view text) {
+    Lines lines;
+    size_t i = 0;
+    while (i < text.size() && text[i] != '\0') {
+        const size_t start = i;
+        while (i < text.size() && text[i] != '\r' && text[i] != '\n' && text[i] != '\0') ++i;
+        lines.push_back(text.substr(start, i - start));
+        if (i < text.size() && text[i] == '\r') ++i;
+        if (i < text.size() && text[i] == '\n') ++i;
+    }
+    return lines;
+}
+
+bool IsMapLine(std::string_view line) {
+    const size_t equalsSign = line.find('=');
+    return equalsSign != std::string_view::npos && AsciiNamesEqual(line.substr(0, equalsSign), kEntry);
+}
+
+Lines WithoutMapLines(const Lines& lines) {
+    Lines kept;
+    for (const auto& line : lines) {
+        if (!IsMapLine(line)) kept.push_back(line);
+    }
+    return kept;
+}
+
+void Check(bool holds, const char* what, std::string_view text, std::string_view value) {
+    if (holds) return;
+    std::fprintf(stderr, "editor.ini check failed: %s\n  value %zu bytes, text %zu bytes:\n", what, value.size(),
+                 text.size());
+    for (unsigned char c : text) std::fprintf(stderr, c >= 0x20 && c < 0x7F && c != '\\' ? "%c" : "\\x%02X", c);
+    std::fprintf(stderr, "\n");
+    std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) return 0;
+    const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const std::string_view value = input.substr(0, data[0] % 64);
+    const std::string_view text = input.substr(value.size());
+
+    const Lines lines = LinesByTheRules(text);
+    Check(SplitLines(text) == lines, "split differs from the rules", text, value);
+
+    std::string_view expectedValue;
+    for (std::string_view line : lines) {
+        if (IsMapLine(line)) {
+            expectedValue = line.substr(kEntry.size() + 1);
+            break;
+        }
+    }
+    Check(FindEntryValue(text, kEntry, AsciiNamesEqual) == expectedValue, "lookup differs from the rules", text, value);
+
+    const std::string rewritten = RewriteEntry(text, kEntry, value, AsciiNamesEqual);
+    if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) return 0;
+
+    // Every line of the result ends in CR LF, so splitting gives it back.
+    const Lines after = LinesByTheRules(rewritten);
+    size_t length = 0;
+    for (std::string_view line : after) {
+        Check(rewritten.compare(length + line.size(), 2, "\r\n") == 0, "a line does not end in CR LF", text, value);
+        length += line.size() + 2;
+    }
+    Check(length == rewritten.size(), "the text does not end with its last line", text, value);
+
+    Check(FindEntryValue(rewritten, kEntry, AsciiNamesEqual) == value, "the written value does not read back", text,
+          value);
+    Check(WithoutMapLines(after) == WithoutMapLines(lines), "other lines lost or moved", text, value);
+
+    // One MAP line (none for an empty value), where the first one was or at the end.
+    size_t firstMapAt = 0;
+    while (firstMapAt < lines.size() && !IsMapLine(lines[firstMapAt])) ++firstMapAt;
+    size_t mapLines = 0, mapAt = 0;
+    for (size_t i = 0; i < after.size(); ++i) {
+        if (IsMapLine(after[i])) ++mapLines, mapAt = i;
+    }
+    Check(mapLines == (value.empty() ? 0u : 1u), "wrong number of MAP lines", text, value);
+    Check(value.empty() || mapAt == firstMapAt, "the MAP line moved", text, value);
+
+    Check(RewriteEntry(rewritten, kEntry, value, AsciiNamesEqual) == rewritten, "a second rewrite changes the text",
+          text, value);
+    return 0;
+}
