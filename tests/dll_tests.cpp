@@ -2,6 +2,8 @@
 // client would load it.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include "support/loaded_module.h"
 #include "support/temp_folder.h"
 
@@ -74,6 +76,53 @@ TEST_F(ModuleInFramework, TogglesSurviveASaveAndRestart) {
     const Lines spoken = module.TakeSpoken();
     EXPECT_EQ(spoken[0], "Tarnwick: F12 is Enabled");
     EXPECT_EQ(spoken.back(), "Tarnwick: Press Control-T to activate.");
+}
+
+TEST_F(ModuleInFramework, SettingsFileDecidesTheActiveKeys) {
+    ASSERT_TRUE(module);
+    const struct {
+        const char* file;  // nullptr: no settings file at all
+        const char* fourthLine;
+        const char* saved;
+    } cases[] = {
+        {nullptr, "Tarnwick: Press Control-T to activate.", "Flags=2"},
+        {"[Main]\r\nFlags=0\r\n", "Tarnwick: All key commands disabled.", "Flags=0"},
+        {"[Main]\r\nFlags=1\r\n", "Tarnwick: Press F12 to activate.", "flags=1"},
+        {"[Main]\r\nFlags=2\r\n", "Tarnwick: Press Control-T to activate.", "Flags=2"},
+        {"[Main]\r\nFlags=3\r\n", "Tarnwick: Press F12 or Control-T to activate.", "Flags=3"},
+        {"[Main]\r\nFlags=7\r\n", "Tarnwick: Press F12 or Control-T to activate.", "Flags=3"},
+        {"[main]\r\nflags=$1\r\n", "Tarnwick: Press F12 to activate.", "flags=1"},
+        {"[Main]\r\nFlags=2.0\r\n", "Tarnwick: Press Control-T to activate.", "Flags=2"},
+    };
+    for (const auto& c : cases) {
+        DeleteFileA(docs.PathOf("Tarnwick.ini").c_str());
+        if (c.file) docs.Write("Tarnwick.ini", c.file);
+        Start(1);
+        module->on_module(4, nullptr);
+        EXPECT_EQ(module.TakeSpoken().back(), c.fourthLine) << (c.file ? c.file : "no file");
+        module->on_module(1, nullptr);
+        EXPECT_NE(docs.Read("Tarnwick.ini").find(c.saved), std::string::npos) << docs.Read("Tarnwick.ini");
+    }
+}
+
+TEST_F(ModuleInFramework, ChatCommandsToggleTheirKeys) {
+    ASSERT_TRUE(module);
+    Start(1);
+    const char* lower[] = {"tw-f12"};
+    const char* mixed[] = {"Tw-CtrlT", "with", "words"};
+    const char* blank[] = {"TW-F12 extra"};
+    const char* accented[] = {"tw-\xE7trlt"};
+    EXPECT_EQ(module->on_command(1, lower), -1);
+    EXPECT_EQ(module->on_command(3, mixed), -1);
+    EXPECT_EQ(module->on_command(1, blank), 0);
+    EXPECT_EQ(module->on_command(1, accented), 0);
+    EXPECT_EQ(module->on_command(0, lower), 0);
+    EXPECT_EQ(module->on_command(-5, lower), 0);
+    EXPECT_EQ(module->on_command(1, nullptr), 0);
+    module->on_module(4, nullptr);
+    EXPECT_EQ(module.TakeSpoken(), (Lines{"Tarnwick: F12 is Enabled", "Tarnwick: Control-T is Disabled",
+                                         kInformationWithControlT[0], kInformationWithControlT[1],
+                                         kInformationWithControlT[2], "Tarnwick: Press F12 to activate."}));
 }
 
 TEST_F(ModuleInFramework, AFailedSaveBecomesAChatLine) {
