@@ -146,4 +146,6 @@ void KS_CALL ksh_stop() {
     if (g_framework.module.on_module) g_framework.module.on_module(KS_EVENT_SAVE, nullptr);
 }
 
+int32_t KS_CALL ksh_empty_callback(HostMessage*) { return KS_PASS_ON; }
+
 }  // extern "C"

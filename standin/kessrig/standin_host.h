@@ -54,4 +54,8 @@ void KS_CALL ksh_pretranslate(const MSG* message);
 void KS_CALL ksh_start(uint32_t moduleId, HWND clientWindow);
 void KS_CALL ksh_stop();
 
+// Does nothing, in the form of on_wndproc: what a callback costs at least,
+// the yardstick for the module's pass-through path.
+int32_t KS_CALL ksh_empty_callback(HostMessage* message);
+
 }  // extern "C"
