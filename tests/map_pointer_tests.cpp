@@ -11,12 +11,6 @@
 
 namespace {
 
-std::string ShortPath(const std::string& path) {
-    char buffer[2049] = {};
-    const DWORD length = GetShortPathNameA(path.c_str(), buffer, sizeof buffer);
-    return std::string(buffer, length);
-}
-
 // The text that an error of the file layer carries, or "" when none was raised.
 template <class Operation>
 std::string ErrorOf(Operation operation) {

@@ -33,11 +33,6 @@ protected:
         lastResult = host.result;
         return answer;
     }
-    std::string CurrentFolder() {
-        char folder[MAX_PATH + 1] = {};
-        GetCurrentDirectoryA(MAX_PATH, folder);
-        return folder;
-    }
 
     TempFolder clientRoot;
     int32_t lastResult = 0;

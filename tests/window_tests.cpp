@@ -26,20 +26,9 @@ constexpr auto kTimeout = std::chrono::seconds(10);
 constexpr int kFileNameBox = 0x47C;
 constexpr int kFileTypeBox = 0x470;
 
-std::string ShortPath(const std::string& path) {
-    char buffer[2049] = {};
-    return std::string(buffer, GetShortPathNameA(path.c_str(), buffer, sizeof buffer));
-}
-
 std::string LongPath(const std::string& path) {
     char buffer[2049] = {};
     return std::string(buffer, GetLongPathNameA(path.c_str(), buffer, sizeof buffer));
-}
-
-std::string CurrentFolder() {
-    char folder[MAX_PATH + 1] = {};
-    GetCurrentDirectoryA(MAX_PATH, folder);
-    return folder;
 }
 
 std::string WindowText(HWND window) {

@@ -4,6 +4,7 @@
 
 #include "host/kessrig.h"
 #include "module/state.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -19,9 +20,7 @@ FakeFramework& Fake() {
 void ModuleTest::SetUp() {
     g_state = ModuleState{};
     Fake() = FakeFramework{};
-    char folder[MAX_PATH + 1] = {};
-    GetCurrentDirectoryA(MAX_PATH, folder);
-    savedFolder_ = folder;
+    savedFolder_ = CurrentFolder();
 }
 
 void ModuleTest::TearDown() {

@@ -11,6 +11,18 @@
 
 namespace fs = std::filesystem;
 
+std::string ShortPath(const std::string& path) {
+    char buffer[2049] = {};
+    const DWORD length = GetShortPathNameA(path.c_str(), buffer, sizeof buffer);
+    return length < sizeof buffer ? std::string(buffer, length) : std::string();
+}
+
+std::string CurrentFolder() {
+    char folder[MAX_PATH + 1] = {};
+    GetCurrentDirectoryA(MAX_PATH, folder);
+    return folder;
+}
+
 TempFolder::TempFolder() {
     char base[MAX_PATH + 1] = {};
     GetTempPathA(MAX_PATH, base);

@@ -4,6 +4,12 @@
 
 #include <string>
 
+// The system's 8.3 form of a path; empty when it has none.
+std::string ShortPath(const std::string& path);
+
+// The process's current folder.
+std::string CurrentFolder();
+
 class TempFolder {
 public:
     TempFolder();
