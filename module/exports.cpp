@@ -1,11 +1,18 @@
-// The seven callbacks that the framework calls. Each is a few lines inside
-// the error boundary: nothing thrown below may unwind into the framework,
-// which would take the game client down with it.
+// The seven callbacks that the framework calls. Nothing thrown below may
+// unwind into the framework, which would take the game client down with it,
+// so each is a few lines inside the error boundary (RunReported).
+//
+// on_wndproc is the exception: its boundary sits deeper, around the map
+// selection alone (RunReportedSelection), because the answer to the client
+// must not depend on how the selection ended. A Control-T that started a
+// selection stays taken even when the selection fails, or the client would
+// upload the old map behind the player's back; and every other message
+// passes without a try block on the client's busiest path.
 #include <windows.h>
 
-#include "../host/kessrig.h"
 #include "../maps/selection.h"
 #include "commands.h"
+#include "exports.h"
 #include "host_link.h"
 #include "settings.h"
 #include "state.h"
@@ -42,7 +49,7 @@ int32_t KS_CALL on_client(int32_t code, uint32_t value) {
 }
 
 // Sees every message of the client window: ordinary ones leave after the
-// message-number test, with nothing allocated.
+// message-number tests, with nothing called and nothing allocated.
 int32_t KS_CALL on_wndproc(HostMessage* message) {
     if (message == nullptr) return KS_PASS_ON;
     if (message->message != WM_KEYDOWN && message->message != WM_COMMAND) return KS_PASS_ON;

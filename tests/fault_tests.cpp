@@ -4,16 +4,12 @@
 
 #include <windows.h>
 
-#include "host/kessrig.h"
 #include "maps/map_pointer.h"
+#include "module/exports.h"
 #include "module/file_error.h"
 #include "module/state.h"
 #include "support/fake_host.h"
 #include "support/temp_folder.h"
-
-extern "C" int32_t KS_CALL on_module(uint32_t event, void* argument);
-extern "C" int32_t KS_CALL on_wndproc(HostMessage* message);
-extern "C" int32_t KS_CALL on_command(int32_t argc, const char* const* argv);
 
 namespace {
 

@@ -5,13 +5,11 @@
 
 #include <windows.h>
 
-#include "host/kessrig.h"
+#include "module/exports.h"
 #include "module/scoped_win.h"
 #include "module/state.h"
 #include "support/fake_host.h"
 #include "support/temp_folder.h"
-
-extern "C" int32_t KS_CALL on_wndproc(HostMessage* message);
 
 namespace {
 

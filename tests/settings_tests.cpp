@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "host/kessrig.h"
+#include "module/exports.h"
 #include "module/state.h"
 #include "support/fake_host.h"
 #include "support/temp_folder.h"
-
-extern "C" int32_t KS_CALL on_module(uint32_t event, void* argument);
 
 namespace {
 
