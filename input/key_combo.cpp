@@ -18,10 +18,14 @@ constexpr ModifierKey kModifierKeyTable[] = {
 
 }  // namespace
 
-std::vector<KeyEvent> KeyComboEvents(uint16_t key, ShiftState modifiers, bool extended) {
+std::vector<KeyEvent> KeyComboEvents(uint16_t key, ShiftState modifiers, bool extended,
+                                     std::span<const HeldKey> heldKeys) {
     std::vector<KeyEvent> events;
     for (const ModifierKey& modifier : kModifierKeyTable) {
         if (modifiers & modifier.bit) events.push_back({modifier.virtualKey, 0});
+    }
+    for (const HeldKey& held : heldKeys) {
+        if (!(modifiers & held.bit)) events.push_back({held.virtualKey, kKeyEventUp | (held.extended ? kKeyEventExtended : 0)});
     }
     const uint8_t virtualKey = static_cast<uint8_t>(key & 0xFF);
     const uint32_t keyFlags = extended ? kKeyEventExtended : 0;

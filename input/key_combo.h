@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 // Modifier keys held around a key: bit 0 Shift, bit 1 Alt, bit 2 Control.
@@ -20,6 +21,28 @@ struct KeyEvent {
     bool operator==(const KeyEvent&) const = default;
 };
 
-// Modifiers down (Control, Shift, Alt), the key down and up, modifiers up in
-// reverse. Only the key's own events carry the extended flag.
-std::vector<KeyEvent> KeyComboEvents(uint16_t key, ShiftState modifiers, bool extended);
+// A key that the player may still hold when the combination goes out, as
+// after confirming a dialog with Alt+O: held, it would turn Control-T into
+// Control-Alt-T, which the client does not know.
+struct HeldKey {
+    uint8_t virtualKey;  // the left or right key itself
+    ShiftState bit;      // the modifier it is, if the combination may use it
+    bool extended;
+};
+
+// Shift, Alt and the Windows keys, left and right.
+constexpr HeldKey kReleasableKeys[] = {
+    {0xA0, kShift, false},  // VK_LSHIFT
+    {0xA1, kShift, false},  // VK_RSHIFT
+    {0xA4, kAlt, false},    // VK_LMENU
+    {0xA5, kAlt, true},     // VK_RMENU
+    {0x5B, 0, true},        // VK_LWIN
+    {0x5C, 0, true},        // VK_RWIN
+};
+
+// Modifiers down (Control, Shift, Alt); then the release of each held key
+// that the combination does not use itself; the key down and up; modifiers
+// up in reverse. Only the key's own events, and the releases of extended
+// keys, carry the extended flag. Nothing held is pressed again afterwards.
+std::vector<KeyEvent> KeyComboEvents(uint16_t key, ShiftState modifiers, bool extended,
+                                     std::span<const HeldKey> heldKeys = {});

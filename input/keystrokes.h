@@ -3,4 +3,6 @@
 
 #include "key_combo.h"
 
+// Sends the combination; Shift, Alt or Windows keys that the player still
+// holds, and that the combination does not use, are let go first.
 void SendKeyCombo(uint16_t key, ShiftState modifiers, bool extended);

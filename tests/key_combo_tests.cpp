@@ -10,7 +10,23 @@ TEST(KeyCombo, ControlTIsFourEventsInOrder) {
     const std::vector<KeyEvent> expected = {
         {kVkControl, 0}, {kVkT, 0}, {kVkT, kKeyEventUp}, {kVkControl, kKeyEventUp}};
     EXPECT_EQ(KeyComboEvents(kVkT, kControl, false), expected);
-    EXPECT_EQ(kControl, 4);
+}
+
+TEST(KeyCombo, HeldKeysAreLetGoWhileControlIsDown) {
+    const HeldKey leftShift = kReleasableKeys[0], leftAlt = kReleasableKeys[2], rightAlt = kReleasableKeys[3],
+                  leftWindows = kReleasableKeys[4];
+    const HeldKey held[] = {leftShift, rightAlt, leftWindows};
+    EXPECT_EQ(KeyComboEvents(kVkT, kControl, false, held),
+              (std::vector<KeyEvent>{{kVkControl, 0},
+                                     {0xA0, kKeyEventUp},
+                                     {0xA5, kKeyEventUp | kKeyEventExtended},
+                                     {0x5B, kKeyEventUp | kKeyEventExtended},
+                                     {kVkT, 0},
+                                     {kVkT, kKeyEventUp},
+                                     {kVkControl, kKeyEventUp}}));
+    // A held key that the combination uses itself stays down.
+    const HeldKey alt[] = {leftAlt};
+    EXPECT_EQ(KeyComboEvents(kVkT, kControl | kAlt, false, alt).size(), 6u);
 }
 
 TEST(KeyCombo, ModifiersPressInTableOrderAndReleaseInReverse) {
