@@ -1,25 +1,81 @@
 #include "chooser.h"
 
+#include <cstdio>
+
+#include "../module/file_error.h"
 #include "../module/state.h"
 #include "map_text.h"
 
 namespace {
 
-constexpr char kMapFilter[] = "Map Files (*.map)\0*.map\0All Files (*.*)\0*.*\0";
-constexpr char kTitle[] = "Tarnwick: Choose a MAP file...";
+constexpr wchar_t kMapFilter[] = L"Map Files (*.map)\0*.map\0All Files (*.*)\0*.*\0";
+constexpr wchar_t kTitle[] = L"Tarnwick: Choose a MAP file...";
+
+std::wstring WideFromAnsi(const std::string& text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    std::wstring wide(MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
+    return wide;
+}
+
+AnsiPath AnsiFromWide(const std::wstring& text) {
+    if (text.empty()) return {"", true};
+    // With UTF-8 as the ANSI code page every character converts, and the
+    // call refuses the default-character flags.
+    const bool utf8 = GetACP() == CP_UTF8;
+    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* const reportDefault = utf8 ? nullptr : &usedDefault;
+    const int size = static_cast<int>(text.size());
+    std::string ansi(WideCharToMultiByte(CP_ACP, flags, text.data(), size, nullptr, 0, nullptr, reportDefault), '\0');
+    const int converted = WideCharToMultiByte(CP_ACP, flags, text.data(), size, ansi.data(),
+                                              static_cast<int>(ansi.size()), nullptr, reportDefault);
+    return {ansi, converted > 0 && !usedDefault};
+}
+
+// The system's answer in a path buffer, or empty text when it has none that fits.
+template <class PathCall>
+std::wstring PathFromSystem(PathCall call) {
+    std::wstring buffer(kMapFileBufferSize, L'\0');
+    const DWORD length = call(buffer.data(), kMapFileBufferSize);
+    buffer.resize(length > 0 && length < kMapFileBufferSize ? length : 0);
+    return buffer;
+}
+
+// The long form of a path whose file exists. Only paths that fit MAX_PATH
+// are asked about: Wine's GetLongPathNameW crashes on very long ones.
+std::wstring LongFormOf(const std::wstring& path) {
+    if (path.empty() || path.size() >= MAX_PATH) return path;
+    const std::wstring longForm =
+        PathFromSystem([&](wchar_t* buffer, DWORD size) { return GetLongPathNameW(path.c_str(), buffer, size); });
+    return longForm.empty() ? path : longForm;
+}
+
+std::wstring ShortFormOf(const std::wstring& path) {
+    return PathFromSystem([&](wchar_t* buffer, DWORD size) { return GetShortPathNameW(path.c_str(), buffer, size); });
+}
+
+std::string DialogErrorText(DWORD code) {
+    char number[16];
+    std::snprintf(number, sizeof number, "0x%04lX", static_cast<unsigned long>(code));
+    return std::string("The map file dialog could not be opened (error ") + number + "). Dream not uploaded.";
+}
 
 }  // namespace
 
 void PrepareMapFileDialog(MapFileDialog& dialog, const std::string& current) {
-    const size_t copied = current.copy(dialog.file, kMapFileBufferSize - 1);
-    dialog.file[copied] = '\0';
-    dialog.initialFolder = FolderPartOf(current);
+    const std::wstring start = LongFormOf(WideFromAnsi(current));
+    const size_t copied = start.copy(dialog.file, kMapFileBufferSize - 1);
+    dialog.file[copied] = L'\0';
+    dialog.initialFolder = FolderPartOf(start);
 
-    OPENFILENAMEA& record = dialog.record;
+    OPENFILENAMEW& record = dialog.record;
     record = {};
-    static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEA) == 88, "the full record, reserved fields included");
+    static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEW) == 88, "the full record, reserved fields included");
     record.lStructSize = sizeof(record);
-    record.hwndOwner = g_state.clientWindow;
+    // A window that is gone would make the dialog fail; without an owner it still opens.
+    record.hwndOwner = IsWindow(g_state.clientWindow) ? g_state.clientWindow : nullptr;
     record.lpstrFile = dialog.file;
     record.nMaxFile = kMapFileBufferSize;
     record.lpstrFilter = kMapFilter;
@@ -30,9 +86,21 @@ void PrepareMapFileDialog(MapFileDialog& dialog, const std::string& current) {
     record.lpstrTitle = kTitle;
 }
 
-std::string ChooseMapFile(const std::string& current) {
+std::wstring ChooseMapFile(const std::string& current) {
     MapFileDialog dialog;
     PrepareMapFileDialog(dialog, current);
-    if (!GetOpenFileNameA(&dialog.record)) return {};
-    return std::string(dialog.file);
+    if (GetOpenFileNameW(&dialog.record)) return dialog.file;
+    // Zero is a cancel, unless the dialog says it failed.
+    if (const DWORD error = CommDlgExtendedError()) throw FileError(DialogErrorText(error));
+    return {};
 }
+
+std::string ClientPathOf(const std::wstring& chosen) {
+    const AnsiPath longForm = AnsiFromWide(chosen);
+    if (auto stored = StoredMapPath(AnsiFromWide(ShortFormOf(chosen)), longForm)) return *stored;
+    throw FileError("Cannot use \"" + longForm.text +
+                    "\": the client cannot read its name, and this volume keeps no short name for it. "
+                    "Rename the file or its folder and choose it again.");
+}
+
+std::string ChatTextOf(const std::wstring& path) { return AnsiFromWide(path).text; }

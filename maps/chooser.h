@@ -1,4 +1,6 @@
-// The open-file dialog in which the player picks the map to upload.
+// The open-file dialog in which the player picks the map to upload. It is
+// the wide dialog, so that any file name can be picked; what goes to the
+// ANSI client is converted after the choice.
 #pragma once
 
 #include <windows.h>
@@ -11,15 +13,24 @@ constexpr DWORD kMapFileBufferSize = 2049;  // 2048 characters and the NUL
 // Everything the dialog is given, filled in place: the record points into
 // the buffer and the folder text beside it.
 struct MapFileDialog {
-    char file[kMapFileBufferSize];
-    std::string initialFolder;
-    OPENFILENAMEA record;
+    wchar_t file[kMapFileBufferSize];
+    std::wstring initialFolder;
+    OPENFILENAMEW record;
 };
 
-// Sets the dialog up to start at current: the name cut to 2048 characters,
-// the initial folder from the whole path, the map filter selected.
+// Sets the dialog up to start at current, the MAP value in the ANSI code
+// page: at its long form where the file exists, the name cut to 2048
+// characters, the initial folder from the whole path, the map filter
+// selected, owned by the client window while that window exists.
 void PrepareMapFileDialog(MapFileDialog& dialog, const std::string& current);
 
-// Shows the dialog starting at current (the MAP value, possibly empty); the
-// chosen path, or empty text when the player cancels or the dialog fails.
-std::string ChooseMapFile(const std::string& current);
+// Shows the dialog starting at current; the chosen path, or empty text when
+// the player cancels. Raises FileError when the dialog cannot be shown.
+std::wstring ChooseMapFile(const std::string& current);
+
+// The chosen path as the ANSI client can open it (see StoredMapPath). Raises
+// FileError, naming the file, when neither its short nor its long form can.
+std::string ClientPathOf(const std::wstring& chosen);
+
+// A path for the chat: in the ANSI code page, with "?" for what it lacks.
+std::string ChatTextOf(const std::wstring& path);

@@ -52,7 +52,13 @@ std::string RewriteEntry(std::string_view text, std::string_view entry, std::str
     return result;
 }
 
-std::string FolderPartOf(std::string_view path) {
-    const size_t last = path.find_last_of("\\:");
-    return last == std::string_view::npos ? std::string() : std::string(path.substr(0, last + 1));
+std::wstring FolderPartOf(std::wstring_view path) {
+    const size_t last = path.find_last_of(L"\\:");
+    return last == std::wstring_view::npos ? std::wstring() : std::wstring(path.substr(0, last + 1));
+}
+
+std::optional<std::string> StoredMapPath(const AnsiPath& shortForm, const AnsiPath& longForm) {
+    if (shortForm.exact && !shortForm.text.empty()) return shortForm.text;
+    if (longForm.exact && !longForm.text.empty()) return longForm.text;
+    return std::nullopt;
 }

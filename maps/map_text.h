@@ -2,6 +2,7 @@
 // lines, the lookup of one "name=value" entry and its rewrite.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,4 +25,16 @@ std::string FindEntryValue(std::string_view text, std::string_view entry, NamesE
 std::string RewriteEntry(std::string_view text, std::string_view entry, std::string_view value, NamesEqual equal);
 
 // Everything up to and including the last backslash or colon; empty without one.
-std::string FolderPartOf(std::string_view path);
+std::wstring FolderPartOf(std::wstring_view path);
+
+// A path converted to the ANSI code page; exact when no character of it had
+// to be replaced.
+struct AnsiPath {
+    std::string text;
+    bool exact;
+};
+
+// What MAP gets for a chosen map, so that the ANSI client can open it: the
+// short form when it converted exactly, else the long form when that did;
+// nothing when neither did. An empty short form means the volume has none.
+std::optional<std::string> StoredMapPath(const AnsiPath& shortForm, const AnsiPath& longForm);

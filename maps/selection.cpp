@@ -11,11 +11,7 @@
 
 namespace {
 
-constexpr uint32_t kUploadCommandId = 121;
-constexpr uint32_t kFromAccelerator = 1;  // high word of a command's wParam
 constexpr uint16_t kVirtualKeyT = 0x54;
-
-bool IsUploadRequest(uint32_t wParam) { return HIWORD(wParam) == kFromAccelerator && LOWORD(wParam) == kUploadCommandId; }
 
 // Clears the running mark however the selection ends.
 class SelectionMark {
@@ -26,36 +22,14 @@ public:
     SelectionMark& operator=(const SelectionMark&) = delete;
 };
 
+}  // namespace
+
 void RunReportedSelection() noexcept {
     // With no owner window the client still gets keys while the dialog is
     // open; one dialog at a time.
     if (g_state.selectionRunning) return;
     SelectionMark mark;
     RunReported(RunMapSelection);
-}
-
-int32_t HandleKeyDown(uint32_t wParam) noexcept {
-    if (wParam == VK_F12 && g_state.f12Enabled) RunReportedSelection();
-    return KS_PASS_ON;  // the client sees F12 as well
-}
-
-int32_t HandleCommand(HostMessage& message) noexcept {
-    ModuleState& state = g_state;
-    if (IsUploadRequest(message.wParam) && !state.selfSentUpload) {
-        if (!state.controlTEnabled) return KS_PASS_ON;
-        message.result = 0;
-        RunReportedSelection();
-        return KS_TAKEN;
-    }
-    // Our own Control-T came back (or never will): let exactly this one through.
-    state.selfSentUpload = false;
-    return KS_PASS_ON;
-}
-
-}  // namespace
-
-int32_t HandleKeyOrCommand(HostMessage& message) noexcept {
-    return message.message == WM_KEYDOWN ? HandleKeyDown(message.wParam) : HandleCommand(message);
 }
 
 void RunMapSelection() {
@@ -66,14 +40,15 @@ void RunMapSelection() {
         Speak("Tarnwick: Error - Unable to find Veldara folder.");
         return;
     }
-    const std::string chosen = ChooseMapFile(ReadMapPointer());
+    const std::wstring chosen = ChooseMapFile(ReadMapPointer());
     if (chosen.empty()) {
         Speak("Tarnwick: Canceled. Dream not uploaded.");
         return;
     }
     SetCurrentDirectoryA(state.clientRoot.c_str());
-    WriteMapPointer(chosen);
-    Speak("Tarnwick: New dream file is " + chosen);
+    WriteMapPointer(ClientPathOf(chosen));
+    Speak("Tarnwick: New dream file is " + ChatTextOf(chosen));
+    // Only now: had the write failed, the player's next Control-T must ask again.
     state.selfSentUpload = true;
     SendKeyCombo(kVirtualKeyT, kControl, false);
 }

@@ -2,13 +2,43 @@
 // chosen map goes into editor.ini and our own Control-T lets the upload run.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 
 #include "../host/kessrig.h"
+#include "../module/state.h"
 
-// A key-down or command message of the client window: KS_TAKEN when the
-// module took it (its result set to 0), KS_PASS_ON when the client gets it.
-int32_t HandleKeyOrCommand(HostMessage& message) noexcept;
+// Runs one map selection unless one is already running; its errors end it
+// as one chat line. Out of line: the message rules below stay small enough
+// to sit inside on_wndproc.
+void RunReportedSelection() noexcept;
 
 // Asks for a map, stores it and sends Control-T to the client.
 void RunMapSelection();
+
+constexpr uint32_t kUploadCommandId = 121;
+constexpr uint32_t kFromAccelerator = 1;  // high word of a command's wParam
+
+// The client's upload command as its Control-T accelerator raises it; the
+// menu's Upload carries 0 in the high word and is not taken.
+inline bool IsUploadRequest(uint32_t wParam) { return wParam == (kFromAccelerator << 16 | kUploadCommandId); }
+
+// A key-down or command message of the client window: KS_TAKEN when the
+// module took it (its result set to 0), KS_PASS_ON when the client gets it.
+inline int32_t HandleKeyOrCommand(HostMessage& message) noexcept {
+    ModuleState& state = g_state;
+    if (message.message == WM_KEYDOWN) {
+        if (message.wParam == VK_F12 && state.f12Enabled) RunReportedSelection();
+        return KS_PASS_ON;  // the client sees F12 as well
+    }
+    if (IsUploadRequest(message.wParam) && !state.selfSentUpload) {
+        if (!state.controlTEnabled) return KS_PASS_ON;
+        message.result = 0;
+        RunReportedSelection();
+        return KS_TAKEN;
+    }
+    // Our own Control-T came back (or never will): let exactly this one through.
+    state.selfSentUpload = false;
+    return KS_PASS_ON;
+}

@@ -3,6 +3,7 @@
 #include "maps/chooser.h"
 #include "module/state.h"
 #include "support/fake_host.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -12,45 +13,62 @@ protected:
 };
 
 TEST_F(Chooser, RecordStartsAtTheCurrentMap) {
-    g_state.clientWindow = reinterpret_cast<HWND>(0x1234);
+    const HWND client = CreateWindowA("STATIC", "client", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    g_state.clientWindow = client;
     PrepareMapFileDialog(dialog, "C:\\Maps\\One.map");
-    const OPENFILENAMEA& record = dialog.record;
+    const OPENFILENAMEW& record = dialog.record;
     EXPECT_EQ(record.lStructSize, 88u);
-    EXPECT_EQ(record.hwndOwner, reinterpret_cast<HWND>(0x1234));
-    EXPECT_STREQ(record.lpstrFile, "C:\\Maps\\One.map");
+    EXPECT_EQ(record.hwndOwner, client);
+    EXPECT_STREQ(record.lpstrFile, L"C:\\Maps\\One.map");
     EXPECT_EQ(record.nMaxFile, 2049u);
-    EXPECT_EQ(std::string(record.lpstrFilter, 45),
-              std::string("Map Files (*.map)\0*.map\0All Files (*.*)\0*.*\0\0", 45));
+    EXPECT_EQ(std::wstring(record.lpstrFilter, 45),
+              std::wstring(L"Map Files (*.map)\0*.map\0All Files (*.*)\0*.*\0\0", 45));
     EXPECT_EQ(record.nFilterIndex, 1u);
     EXPECT_EQ(record.lpstrFileTitle, nullptr);
     EXPECT_EQ(record.nMaxFileTitle, 0u);
-    EXPECT_STREQ(record.lpstrInitialDir, "C:\\Maps\\");
+    EXPECT_STREQ(record.lpstrInitialDir, L"C:\\Maps\\");
     EXPECT_EQ(record.Flags, 0x1800u);
-    EXPECT_STREQ(record.lpstrTitle, "Tarnwick: Choose a MAP file...");
+    EXPECT_STREQ(record.lpstrTitle, L"Tarnwick: Choose a MAP file...");
     EXPECT_EQ(record.lpstrCustomFilter, nullptr);
     EXPECT_EQ(record.lpstrDefExt, nullptr);
     EXPECT_EQ(record.lpfnHook, nullptr);
     EXPECT_EQ(record.FlagsEx, 0u);
+
+    // A client window that has gone owns nothing: the dialog opens without an owner.
+    DestroyWindow(client);
+    PrepareMapFileDialog(dialog, "C:\\Maps\\One.map");
+    EXPECT_EQ(dialog.record.hwndOwner, nullptr);
+}
+
+TEST_F(Chooser, StartsAtTheLongFormOfAnExistingMap) {
+    TempFolder maps;
+    maps.Write("Harbour at Dusk.map", "map");
+    const std::string shortPath = ShortPath(maps.PathOf("Harbour at Dusk.map"));
+    ASSERT_NE(shortPath, maps.PathOf("Harbour at Dusk.map"));
+    PrepareMapFileDialog(dialog, shortPath);
+    const std::wstring longPath(dialog.file);
+    EXPECT_TRUE(longPath.ends_with(L"\\Harbour at Dusk.map"));
+    EXPECT_EQ(dialog.initialFolder, longPath.substr(0, longPath.size() - 19));
 }
 
 TEST_F(Chooser, EmptyOrBareNamesGiveAnEmptyInitialFolder) {
     PrepareMapFileDialog(dialog, "");
-    EXPECT_STREQ(dialog.record.lpstrFile, "");
+    EXPECT_STREQ(dialog.record.lpstrFile, L"");
     ASSERT_NE(dialog.record.lpstrInitialDir, nullptr);
-    EXPECT_STREQ(dialog.record.lpstrInitialDir, "");
+    EXPECT_STREQ(dialog.record.lpstrInitialDir, L"");
     EXPECT_EQ(dialog.record.hwndOwner, nullptr);
 
     PrepareMapFileDialog(dialog, "One.map");
-    EXPECT_STREQ(dialog.record.lpstrFile, "One.map");
-    EXPECT_STREQ(dialog.record.lpstrInitialDir, "");
+    EXPECT_STREQ(dialog.record.lpstrFile, L"One.map");
+    EXPECT_STREQ(dialog.record.lpstrInitialDir, L"");
     PrepareMapFileDialog(dialog, "D:One.map");
-    EXPECT_STREQ(dialog.record.lpstrInitialDir, "D:");
+    EXPECT_STREQ(dialog.record.lpstrInitialDir, L"D:");
 }
 
 TEST_F(Chooser, LongPathsAreCutInTheBufferButNotInTheFolder) {
-    const std::string folder = "C:\\" + std::string(2100, 'f') + "\\";
-    PrepareMapFileDialog(dialog, folder + "One.map");
-    EXPECT_EQ(std::string(dialog.record.lpstrFile), (folder + "One.map").substr(0, 2048));
+    const std::wstring folder = L"C:\\" + std::wstring(2100, L'f') + L"\\";
+    PrepareMapFileDialog(dialog, "C:\\" + std::string(2100, 'f') + "\\One.map");
+    EXPECT_EQ(std::wstring(dialog.record.lpstrFile), (folder + L"One.map").substr(0, 2048));
     EXPECT_EQ(dialog.record.lpstrInitialDir, folder);
 }
 

@@ -78,11 +78,23 @@ TEST(MapText, RewrittenTextReadsBackTheValue) {
 }
 
 TEST(MapText, FolderPartEndsAtTheLastBackslashOrColon) {
-    EXPECT_EQ(FolderPartOf("C:\\Maps\\One.map"), "C:\\Maps\\");
-    EXPECT_EQ(FolderPartOf("C:One.map"), "C:");
-    EXPECT_EQ(FolderPartOf("D:\\a:b\\c"), "D:\\a:b\\");
-    EXPECT_EQ(FolderPartOf("One.map"), "");
-    EXPECT_EQ(FolderPartOf(""), "");
+    EXPECT_EQ(FolderPartOf(L"C:\\Maps\\One.map"), L"C:\\Maps\\");
+    EXPECT_EQ(FolderPartOf(L"C:One.map"), L"C:");
+    EXPECT_EQ(FolderPartOf(L"D:\\a:b\\c"), L"D:\\a:b\\");
+    EXPECT_EQ(FolderPartOf(L"One.map"), L"");
+    EXPECT_EQ(FolderPartOf(L""), L"");
+}
+
+TEST(MapText, StoredPathIsTheFirstFormTheAnsiClientCanOpen) {
+    const AnsiPath shortForm = {"C:\\MAPS\\HARBOU~1.MAP", true}, longForm = {"C:\\Maps\\Harbour.map", true};
+    const AnsiPath noShortForm = {"", true}, unshowable = {"C:\\Maps\\??.map", false};
+    EXPECT_EQ(StoredMapPath(shortForm, longForm), shortForm.text);
+    EXPECT_EQ(StoredMapPath(shortForm, unshowable), shortForm.text);
+    EXPECT_EQ(StoredMapPath(noShortForm, longForm), longForm.text);
+    // A volume without short names hands back the long form, unshowable too.
+    EXPECT_EQ(StoredMapPath(unshowable, longForm), longForm.text);
+    EXPECT_EQ(StoredMapPath(unshowable, unshowable), std::nullopt);
+    EXPECT_EQ(StoredMapPath(noShortForm, unshowable), std::nullopt);
 }
 
 }  // namespace
