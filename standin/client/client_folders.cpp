@@ -10,6 +10,8 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const kSampleMapNames[] = {"Meadow of Lanterns.map", "Harbour at Dusk.map", "The Glass Tower.map"};
+// "Сонная гавань" (Sleepy Harbour)
+constexpr wchar_t kCyrillicMapName[] = L"\u0421\u043E\u043D\u043D\u0430\u044F \u0433\u0430\u0432\u0430\u043D\u044C.map";
 
 std::string EnvironmentFolder(const char* name) {
     char value[MAX_PATH + 1] = {};
@@ -40,8 +42,8 @@ std::string SampleMapText(const std::string& name) {
     return "VELDARA DREAM 1\r\nname=" + name.substr(0, name.size() - 4) + "\r\nsize=16x16\r\n";
 }
 
-bool WriteNewFile(const std::string& path, const std::string& bytes) {
-    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+bool WriteNewFile(const fs::path& path, const std::string& bytes) {
+    if (fs::exists(path)) return true;
     std::ofstream file(path, std::ios::binary);
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(file);
@@ -54,6 +56,8 @@ std::vector<std::string> ClientFolders::SampleMaps() const {
     for (const char* name : kSampleMapNames) paths.push_back(maps + "\\" + name);
     return paths;
 }
+
+std::wstring ClientFolders::CyrillicSampleMap() const { return (fs::path(maps) / kCyrillicMapName).wstring(); }
 
 ClientFolders FoldersUnder(const std::string& root) {
     return {root, root + "\\Veldara", root + "\\Veldara\\Data", root + "\\Kessrig documents",
@@ -90,6 +94,8 @@ std::string CreateMissing(const ClientFolders& folders) {
     for (size_t i = 0; i < maps.size(); ++i) {
         if (!WriteNewFile(maps[i], SampleMapText(kSampleMapNames[i]))) return "cannot write " + maps[i];
     }
+    if (!WriteNewFile(folders.CyrillicSampleMap(), SampleMapText("Sleepy Harbour.map")))
+        return "cannot write the Cyrillic sample map in " + folders.maps;
     if (!WriteNewFile(folders.EditorIni(), FirstEditorIni(folders))) return "cannot write " + folders.EditorIni();
     return {};
 }

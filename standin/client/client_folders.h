@@ -16,6 +16,9 @@ struct ClientFolders {
     std::string ModuleSettings() const { return moduleDocs + "\\Tarnwick.ini"; }
     // The sample dream files, the first one named by a new editor.ini.
     std::vector<std::string> SampleMaps() const;
+    // One more, named in Cyrillic: outside the ANSI code page of a Western
+    // system, so the ANSI client knows it only by its short name.
+    std::wstring CyrillicSampleMap() const;
 };
 
 ClientFolders FoldersUnder(const std::string& root);

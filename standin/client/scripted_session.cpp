@@ -78,10 +78,34 @@ bool SetTextOf(HWND window, const std::string& text) {
            TextOf(window) == text;
 }
 
-std::string ShortPathOf(const std::string& path) {
-    char buffer[MAX_PATH + 1] = {};
-    const DWORD length = GetShortPathNameA(path.c_str(), buffer, MAX_PATH + 1);
-    return length == 0 || length > MAX_PATH ? path : std::string(buffer, length);
+// The dialog is a wide window: names outside the ANSI code page go in whole.
+bool SetWideTextOf(HWND window, const std::wstring& text) {
+    DWORD_PTR result = 0;
+    wchar_t shown[1024] = {};
+    return SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 2000,
+                               &result) != 0 &&
+           SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(shown), SMTO_ABORTIFHUNG, 2000,
+                               &result) != 0 &&
+           text == shown;
+}
+
+// A wide path as the ANSI client shows it, "?" for what its code page lacks.
+std::string AnsiOf(const std::wstring& text) {
+    char ansi[1024] = {};
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr);
+    return ansi;
+}
+
+std::string ShortPathOf(const std::wstring& path) {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const DWORD length = GetShortPathNameW(path.c_str(), buffer, MAX_PATH + 1);
+    return AnsiOf(length == 0 || length > MAX_PATH ? path : std::wstring(buffer, length));
+}
+
+std::wstring WideOf(const std::string& text) {
+    wchar_t wide[1024] = {};
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, 1024);
+    return wide;
 }
 
 std::string NameOf(const std::string& path) { return path.substr(path.find_last_of('\\') + 1); }
@@ -140,7 +164,8 @@ bool TakeScreenshot(const SessionSetup& setup, HWND dialog) {
 
 // F12 with the focus in the chat input; the module's dialog answered with
 // `chosen` as a player would, by its name box and OK.
-bool ChooseWithF12(const SessionSetup& setup, const std::string& current, const std::string& chosen) {
+bool ChooseWithF12(const SessionSetup& setup, const std::string& current, const std::wstring& chosen,
+                   bool screenshot) {
     if (!Check(BringClientForward(setup), "the client is in front, the chat input has the focus")) return false;
     PressKeys({VK_F12});
     HWND dialog = nullptr;
@@ -150,12 +175,12 @@ bool ChooseWithF12(const SessionSetup& setup, const std::string& current, const 
     });
     if (!Check(opened, std::string("F12 opens the dialog \"") + kChooserTitle + "\"")) return false;
 
-    // Ready once it shows the file that MAP names now.
+    // Ready once it shows the file that MAP names now, by its long name.
     const HWND nameBox = GetDlgItem(dialog, kFileNameBox);
     const bool atCurrent = nameBox && WaitUntil([&] { return EndsWith(TextOf(nameBox), NameOf(current)); });
     if (!Check(atCurrent, "the dialog starts at the current MAP file, " + NameOf(current))) return false;
-    if (!Check(SetTextOf(nameBox, chosen), "file name set to " + chosen)) return false;
-    if (!setup.screenshotPath.empty() && !TakeScreenshot(setup, dialog)) return false;
+    if (!Check(SetWideTextOf(nameBox, chosen), "file name set to " + AnsiOf(chosen))) return false;
+    if (screenshot && !setup.screenshotPath.empty() && !TakeScreenshot(setup, dialog)) return false;
 
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
     return Check(WaitUntil([&] { return !IsWindow(dialog); }), "OK closes the dialog");
@@ -218,14 +243,20 @@ void PrintTranscript(const Transcript& transcript) {
 bool DriveSession(const SessionSetup& setup) {
     const std::vector<std::string> maps = setup.folders.SampleMaps();
     const std::string& chosen = maps[1];
-    const std::string shortChosen = ShortPathOf(chosen);
+    const std::string shortChosen = ShortPathOf(WideOf(chosen));
+    // A name the ANSI client cannot spell reaches it by its short name.
+    const std::wstring cyrillic = setup.folders.CyrillicSampleMap();
+    const std::string shortCyrillic = ShortPathOf(cyrillic);
 
     bool passed = ShowInformation(setup) && TypeInChat(setup, "@TW-F12", "Tarnwick: F12 is Enabled");
     const size_t beforeF12 = setup.transcript->Count();
-    passed = passed && ChooseWithF12(setup, maps.front(), chosen) &&
-             ClientUploadsChosenMap(setup, beforeF12, chosen, shortChosen) &&
+    passed = passed && ChooseWithF12(setup, maps.front(), WideOf(chosen), true) &&
+             ClientUploadsChosenMap(setup, beforeF12, chosen, shortChosen);
+    const size_t beforeCyrillic = setup.transcript->Count();
+    passed = passed && ChooseWithF12(setup, chosen, cyrillic, false) &&
+             ClientUploadsChosenMap(setup, beforeCyrillic, AnsiOf(cyrillic), shortCyrillic) &&
              TypeInChat(setup, "@TW-CTRLT", "Tarnwick: Control-T is Disabled") &&
-             ControlTUploadsDirectly(setup, shortChosen) &&
+             ControlTUploadsDirectly(setup, shortCyrillic) &&
              TypeInChat(setup, "@HELLO there", "[client] Unknown command: @HELLO");
     if (!CloseClient(setup)) {
         // The window's thread is stuck: say what happened and give up.
