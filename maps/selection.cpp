@@ -24,12 +24,13 @@ public:
 
 }  // namespace
 
-void RunReportedSelection() noexcept {
+int32_t SelectThenAnswer(int32_t answer) noexcept {
     // With no owner window the client still gets keys while the dialog is
     // open; one dialog at a time.
-    if (g_state.selectionRunning) return;
+    if (g_state.selectionRunning) return answer;
     SelectionMark mark;
     RunReported(RunMapSelection);
+    return answer;
 }
 
 void RunMapSelection() {

@@ -9,10 +9,11 @@
 #include "../host/kessrig.h"
 #include "../module/state.h"
 
-// Runs one map selection unless one is already running; its errors end it
-// as one chat line. Out of line: the message rules below stay small enough
-// to sit inside on_wndproc.
-void RunReportedSelection() noexcept;
+// Runs one map selection unless one is already running, its errors ending
+// it as one chat line; then gives the message's answer. Out of line and
+// called last, so that the rules below sit inside on_wndproc and leave it
+// without a stack frame of its own.
+int32_t SelectThenAnswer(int32_t answer) noexcept;
 
 // Asks for a map, stores it and sends Control-T to the client.
 void RunMapSelection();
@@ -28,17 +29,18 @@ inline bool IsUploadRequest(uint32_t wParam) { return wParam == (kFromAccelerato
 // module took it (its result set to 0), KS_PASS_ON when the client gets it.
 inline int32_t HandleKeyOrCommand(HostMessage& message) noexcept {
     ModuleState& state = g_state;
-    if (message.message == WM_KEYDOWN) {
-        if (message.wParam == VK_F12 && state.f12Enabled) RunReportedSelection();
-        return KS_PASS_ON;  // the client sees F12 as well
+    if (message.message == WM_COMMAND) {
+        if (IsUploadRequest(message.wParam) && !state.selfSentUpload && state.controlTEnabled) [[unlikely]] {
+            message.result = 0;
+            return SelectThenAnswer(KS_TAKEN);
+        }
+        // Our own Control-T came back (or never will): let exactly this one
+        // through. Any other command clears the mark too; with interception
+        // off an upload request finds it clear already.
+        state.selfSentUpload = false;
+        return KS_PASS_ON;
     }
-    if (IsUploadRequest(message.wParam) && !state.selfSentUpload) {
-        if (!state.controlTEnabled) return KS_PASS_ON;
-        message.result = 0;
-        RunReportedSelection();
-        return KS_TAKEN;
-    }
-    // Our own Control-T came back (or never will): let exactly this one through.
-    state.selfSentUpload = false;
+    // The client sees F12 as well.
+    if (message.wParam == VK_F12 && state.f12Enabled) [[unlikely]] return SelectThenAnswer(KS_PASS_ON);
     return KS_PASS_ON;
 }

@@ -3,7 +3,7 @@
 // so each is a few lines inside the error boundary (RunReported).
 //
 // on_wndproc is the exception: its boundary sits deeper, around the map
-// selection alone (RunReportedSelection), because the answer to the client
+// selection alone (SelectThenAnswer), because the answer to the client
 // must not depend on how the selection ended. A Control-T that started a
 // selection stays taken even when the selection fails, or the client would
 // upload the old map behind the player's back; and every other message
