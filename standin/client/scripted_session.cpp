@@ -142,13 +142,15 @@ bool ShowInformation(const SessionSetup& setup) {
     return Check(shown, "Modules > Module information: the module's information text, Control-T active");
 }
 
-// The dialog opens over the chat; moved down and right, the picture shows both.
+// The dialog opens over the chat; moved into the client's lower right
+// corner, the picture shows the chat's lines and the whole dialog.
 void MoveOffTheChat(HWND frame, HWND dialog) {
     RECT client = {};
     RECT chooser = {};
     if (!GetWindowRect(frame, &client) || !GetWindowRect(dialog, &chooser)) return;
-    const int left = client.right - (chooser.right - chooser.left) - 24;
-    const int top = client.top + (client.bottom - client.top) / 2;
+    constexpr int kMargin = 24;
+    const int left = client.right - (chooser.right - chooser.left) - kMargin;
+    const int top = client.bottom - (chooser.bottom - chooser.top) - kMargin;
     SetWindowPos(dialog, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
