@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "support/loaded_module.h"
+#include "tarnwick_version.h"
 
 namespace {
 
@@ -148,8 +149,8 @@ TEST_F(BinaryAudit, CarriesItsStringTableAndVersionRecord) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT size = 0;
     ASSERT_TRUE(VerQueryValueA(version.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
-    EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(0, 1));
-    EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(0, 5));
+    EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(TARNWICK_VERSION_MINOR, TARNWICK_VERSION_MAJOR));
+    EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(0, TARNWICK_VERSION_PATCH));
     EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
     struct Translation { WORD language, codePage; }* translation = nullptr;
     ASSERT_TRUE(VerQueryValueA(version.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &size));
@@ -164,7 +165,7 @@ TEST_F(BinaryAudit, CarriesItsStringTableAndVersionRecord) {
                    : std::string("<missing>");
     };
     EXPECT_EQ(field("OriginalFilename"), "Tarnwick.dll");
-    EXPECT_EQ(field("FileVersion"), "1.05");
+    EXPECT_EQ(field("FileVersion"), TARNWICK_VERSION_TEXT);
     EXPECT_EQ(field("ProductName"), "Tarnwick");
     EXPECT_NE(field("FileDescription").find("32-bit"), std::string::npos);
 }

@@ -6,6 +6,7 @@
 
 #include "support/loaded_module.h"
 #include "support/temp_folder.h"
+#include "tarnwick_version.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ using Lines = std::vector<std::string>;
 
 const Lines kInformationWithControlT = {
     "Tarnwick: A module to help people with more than one dream they wish to upload.",
-    "Tarnwick: Version 1.05, Created by Tovin.", "Tarnwick: Commands: @TW-F12, @TW-CTRLT",
+    "Tarnwick: Version " TARNWICK_VERSION_TEXT ", Created by Tovin.", "Tarnwick: Commands: @TW-F12, @TW-CTRLT",
     "Tarnwick: Press Control-T to activate."};
 
 std::string LowerCase(std::string text) {
