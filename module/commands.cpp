@@ -6,6 +6,7 @@
 #include "../resources/string_ids.h"
 #include "host_link.h"
 #include "state.h"
+#include "tarnwick_version.h"
 #include "text.h"
 
 namespace {
@@ -35,7 +36,7 @@ int32_t RunChatCommand(int32_t argc, const char* const* argv) {
 
 void PrintInformation() {
     Speak("Tarnwick: A module to help people with more than one dream they wish to upload.");
-    Speak("Tarnwick: Version 1.05, Created by Tovin.");
+    Speak("Tarnwick: Version " TARNWICK_VERSION_TEXT ", Created by Tovin.");
     Speak("Tarnwick: Commands: @TW-F12, @TW-CTRLT");
     Speak(ActiveKeysLine(g_state.f12Enabled, g_state.controlTEnabled));
 }

@@ -1,7 +1,7 @@
 // Reads the built Tarnwick.dll as a file and checks what the framework and
-// the player's system rely on: a 32-bit image, the seven exports by name and
-// ordinal, the four framework services imported by name, no runtime DLLs
-// beyond Windows' own, and the string and version resources.
+// the player's system rely on: a 32-bit image with the usual protections, the
+// seven exports by name and ordinal, exactly the allowed imports (so no
+// runtime DLLs beyond Windows' own), and the string and version resources.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -12,8 +12,10 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <utility>
 
 #include "support/loaded_module.h"
+#include "tarnwick_version.h"
 
 namespace {
 
@@ -90,17 +92,46 @@ private:
     std::string data_;
 };
 
+// Every call the DLL may import: what the module calls, then what the static
+// C++ runtime needs. No thread control, process or debugging calls (the posix
+// threads library brought SuspendThread, GetThreadContext, OpenProcess ...).
+// A new call is one more row.
+const std::pair<std::string, const char*> kAllowedImports[] = {
+    {"kessrig.dll", "ks_speak ks_clroot ks_cldataroot ks_moddocroot"},
+    {"comdlg32.dll", "GetOpenFileNameA"},
+    {"user32.dll", "LoadStringA keybd_event MapVirtualKeyA"},
+    {"kernel32.dll", "GetPrivateProfileStringA WritePrivateProfileStringA SetCurrentDirectoryA"},
+    {"kernel32.dll", "CreateFileA ReadFile WriteFile FlushFileBuffers CloseHandle GetFileSizeEx GetFileAttributesA"},
+    {"kernel32.dll", "MoveFileExA DeleteFileA GetShortPathNameA CompareStringA GetFullPathNameA"},
+    {"kernel32.dll", "GetLastError FormatMessageA"},
+    {"msvcrt.dll", "malloc calloc realloc free memchr memcmp memcpy memmove memset strlen strcmp strncmp"},
+    // The runtime: locks and thread-local data of the exception machinery,
+    {"kernel32.dll", "CreateSemaphoreW ReleaseSemaphore WaitForSingleObject Sleep GetCurrentThreadId SetLastError"},
+    {"kernel32.dll", "TlsAlloc TlsFree TlsGetValue TlsSetValue"},
+    {"kernel32.dll", "InitializeCriticalSection EnterCriticalSection LeaveCriticalSection DeleteCriticalSection"},
+    // its start-up (relocations, a look for a shared libgcc, msvcrt's rand_s),
+    {"kernel32.dll", "VirtualProtect VirtualQuery GetModuleHandleA GetModuleHandleW LoadLibraryA LoadLibraryW"},
+    {"kernel32.dll", "GetProcAddress FreeLibrary"},
+    {"msvcrt.dll", "_initterm _amsg_exit _lock _unlock _iob fwrite vfprintf abort"},
+    // and std::random_device, which comes with the copy-on-write string.
+    {"msvcrt.dll", "_errno _read _close"},
+};
+
 class BinaryAudit : public ::testing::Test {
 protected:
     PeImage image{BinaryFolder() + "\\Tarnwick.dll"};
 };
 
-TEST_F(BinaryAudit, IsA32BitDll) {
+TEST_F(BinaryAudit, IsA32BitGuiDllWithRandomBaseAndNoExecutableData) {
     ASSERT_TRUE(image.Loaded());
     EXPECT_EQ(image.Headers().Signature, IMAGE_NT_SIGNATURE);
     EXPECT_EQ(image.Headers().FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
     EXPECT_TRUE(image.Headers().FileHeader.Characteristics & IMAGE_FILE_DLL);
-    EXPECT_EQ(image.Headers().OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+    const auto& optional = image.Headers().OptionalHeader;
+    EXPECT_EQ(optional.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+    EXPECT_EQ(optional.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    constexpr WORD kProtections = IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_NX_COMPAT;
+    EXPECT_EQ(optional.DllCharacteristics & kProtections, kProtections);
 }
 
 TEST_F(BinaryAudit, ExportsExactlyTheSevenCallbacks) {
@@ -112,20 +143,24 @@ TEST_F(BinaryAudit, ExportsExactlyTheSevenCallbacks) {
     EXPECT_EQ(image.ExportedLibraryName(), "Tarnwick.dll");
 }
 
-TEST_F(BinaryAudit, ImportsTheFrameworkByNameAndOnlyWindowsOwnLibraries) {
+// By name only: an import by ordinal ("#n") is never on the list.
+TEST_F(BinaryAudit, ImportsExactlyTheAllowedCalls) {
     ASSERT_TRUE(image.Loaded());
-    const auto imports = image.Imports();
-    ASSERT_TRUE(imports.count("kessrig.dll"));
-    EXPECT_EQ(imports.at("kessrig.dll"),
-              (std::set<std::string>{"ks_speak", "ks_clroot", "ks_cldataroot", "ks_moddocroot"}));
-    const std::set<std::string> windowsOwn = {"kernel32.dll", "user32.dll", "comdlg32.dll", "msvcrt.dll"};
-    for (const auto& [library, names] : imports) {
-        if (library != "kessrig.dll") {
-            EXPECT_TRUE(windowsOwn.count(library)) << "needs " << library;
-        }
-        for (const auto& name : names) EXPECT_NE(name[0], '#') << library << " imported by ordinal";
+    std::set<std::string> allowed, imported;
+    for (const auto& [library, names] : kAllowedImports) {
+        std::istringstream words(names);
+        for (std::string name; words >> name;) allowed.insert(library + "!" + name);
     }
-    EXPECT_TRUE(imports.count("comdlg32.dll"));
+    for (const auto& [library, names] : image.Imports()) {
+        for (const std::string& name : names) imported.insert(library + "!" + name);
+    }
+    const auto notIn = [](const std::set<std::string>& names, const std::set<std::string>& list) {
+        std::string rest;
+        for (const std::string& name : names) rest += list.count(name) ? "" : name + " ";
+        return rest;
+    };
+    EXPECT_EQ(notIn(imported, allowed), "") << "imported, but not on the list";
+    EXPECT_EQ(notIn(allowed, imported), "") << "on the list, but no longer imported";
 }
 
 TEST_F(BinaryAudit, CarriesItsStringTableAndVersionRecord) {
@@ -148,8 +183,8 @@ TEST_F(BinaryAudit, CarriesItsStringTableAndVersionRecord) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT size = 0;
     ASSERT_TRUE(VerQueryValueA(version.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
-    EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(0, 1));
-    EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(0, 5));
+    EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(TARNWICK_VERSION_MINOR, TARNWICK_VERSION_MAJOR));
+    EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(0, TARNWICK_VERSION_PATCH));
     EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
     struct Translation { WORD language, codePage; }* translation = nullptr;
     ASSERT_TRUE(VerQueryValueA(version.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &size));
@@ -164,7 +199,7 @@ TEST_F(BinaryAudit, CarriesItsStringTableAndVersionRecord) {
                    : std::string("<missing>");
     };
     EXPECT_EQ(field("OriginalFilename"), "Tarnwick.dll");
-    EXPECT_EQ(field("FileVersion"), "1.05");
+    EXPECT_EQ(field("FileVersion"), TARNWICK_VERSION_TEXT);
     EXPECT_EQ(field("ProductName"), "Tarnwick");
     EXPECT_NE(field("FileDescription").find("32-bit"), std::string::npos);
 }

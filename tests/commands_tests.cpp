@@ -3,6 +3,7 @@
 #include "module/exports.h"
 #include "module/state.h"
 #include "support/fake_host.h"
+#include "tarnwick_version.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ TEST_F(Commands, InformationTextShowsTheActiveKeys) {
         g_state.controlTEnabled = flags & 2;
         EXPECT_EQ(on_module(KS_EVENT_INFORMATION, nullptr), 0);
         EXPECT_EQ(TakeSpoken(), (Lines{"Tarnwick: A module to help people with more than one dream they wish to upload.",
-                                       "Tarnwick: Version 1.05, Created by Tovin.",
+                                       "Tarnwick: Version " TARNWICK_VERSION_TEXT ", Created by Tovin.",
                                        "Tarnwick: Commands: @TW-F12, @TW-CTRLT", fourth[flags]}));
     }
 }

@@ -10,6 +10,7 @@
 #include "console_out.h"
 #include "editor_ini.h"
 #include "screenshot.h"
+#include "tarnwick_version.h"
 
 using namespace std::chrono_literals;
 
@@ -137,7 +138,7 @@ bool TypeInChat(const SessionSetup& setup, const std::string& text, const std::s
 bool ShowInformation(const SessionSetup& setup) {
     const size_t from = setup.transcript->Count();
     PostMessageA(setup.windows.frame, WM_COMMAND, MAKEWPARAM(kModuleInformationCommand, 0), 0);
-    const bool shown = WaitForLine(setup, from, "Tarnwick: Version 1.05, Created by Tovin.") &&
+    const bool shown = WaitForLine(setup, from, "Tarnwick: Version " TARNWICK_VERSION_TEXT ", Created by Tovin.") &&
                        WaitForLine(setup, from, "Tarnwick: Press Control-T to activate.");
     return Check(shown, "Modules > Module information: the module's information text, Control-T active");
 }
