@@ -1,9 +1,8 @@
 #include "chooser.h"
 
-#include <cstdio>
-
 #include "../module/file_error.h"
 #include "../module/state.h"
+#include "../module/text.h"
 #include "map_text.h"
 
 namespace {
@@ -56,10 +55,9 @@ std::wstring ShortFormOf(const std::wstring& path) {
     return PathFromSystem([&](wchar_t* buffer, DWORD size) { return GetShortPathNameW(path.c_str(), buffer, size); });
 }
 
+// The dialog's errors are 16-bit codes, written in hexadecimal where they are documented.
 std::string DialogErrorText(DWORD code) {
-    char number[16];
-    std::snprintf(number, sizeof number, "0x%04lX", static_cast<unsigned long>(code));
-    return std::string("The map file dialog could not be opened (error ") + number + "). Dream not uploaded.";
+    return "The map file dialog could not be opened (error 0x" + HexDigits(code, 4) + "). Dream not uploaded.";
 }
 
 }  // namespace

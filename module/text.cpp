@@ -120,3 +120,9 @@ std::string TrimMessageTail(std::string_view message) {
     }
     return std::string(message);
 }
+
+std::string HexDigits(uint32_t value, size_t digits) {
+    std::string text(digits, '0');
+    for (size_t i = digits; i > 0; --i, value >>= 4) text[i - 1] = "0123456789ABCDEF"[value & 0xF];
+    return text;
+}

@@ -36,3 +36,6 @@ std::string WithTrailingBackslash(std::string_view folder);
 // A system error text without the trailing blanks, control characters and
 // full stops that would end a chat line badly.
 std::string TrimMessageTail(std::string_view message);
+
+// The low `digits` hexadecimal digits of value, upper case, leading zeros kept.
+std::string HexDigits(uint32_t value, size_t digits);

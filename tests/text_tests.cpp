@@ -74,6 +74,8 @@ TEST(ErrorText, SystemMessageTailIsTrimmed) {
     EXPECT_EQ(TrimMessageTail("The process cannot access the file.  \t"), "The process cannot access the file");
     EXPECT_EQ(TrimMessageTail("v1.2 ok"), "v1.2 ok");
     EXPECT_EQ(TrimMessageTail(". .\r\n"), "");
+    EXPECT_EQ(HexDigits(0x3002, 4), "3002");
+    EXPECT_EQ(HexDigits(0xABCDEF, 4), "CDEF");
 }
 
 }  // namespace
