@@ -98,13 +98,14 @@ private:
 // A new call is one more row.
 const std::pair<std::string, const char*> kAllowedImports[] = {
     {"kessrig.dll", "ks_speak ks_clroot ks_cldataroot ks_moddocroot"},
-    {"comdlg32.dll", "GetOpenFileNameA"},
-    {"user32.dll", "LoadStringA keybd_event MapVirtualKeyA"},
+    {"comdlg32.dll", "GetOpenFileNameW CommDlgExtendedError"},
+    {"user32.dll", "LoadStringA keybd_event MapVirtualKeyA GetAsyncKeyState IsWindow GetFocus DefWindowProcA"},
+    {"kernel32.dll", "GetShortPathNameW GetLongPathNameW GetACP MultiByteToWideChar WideCharToMultiByte"},
     {"kernel32.dll", "GetPrivateProfileStringA WritePrivateProfileStringA SetCurrentDirectoryA"},
     {"kernel32.dll", "CreateFileA ReadFile WriteFile FlushFileBuffers CloseHandle GetFileSizeEx GetFileAttributesA"},
     {"kernel32.dll", "MoveFileExA DeleteFileA GetShortPathNameA CompareStringA GetFullPathNameA"},
     {"kernel32.dll", "GetLastError FormatMessageA"},
-    {"msvcrt.dll", "malloc calloc realloc free memchr memcmp memcpy memmove memset strlen strcmp strncmp"},
+    {"msvcrt.dll", "malloc calloc realloc free memchr memcmp memcpy memmove memset strlen strcmp strncmp wcslen"},
     // The runtime: locks and thread-local data of the exception machinery,
     {"kernel32.dll", "CreateSemaphoreW ReleaseSemaphore WaitForSingleObject Sleep GetCurrentThreadId SetLastError"},
     {"kernel32.dll", "TlsAlloc TlsFree TlsGetValue TlsSetValue"},

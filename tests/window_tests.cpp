@@ -42,8 +42,8 @@ std::string ShortPathOf(const std::wstring& path) {
 // Runs a program on the Linux side of Wine and waits for it; false outside Wine.
 bool RunOnLinux(std::vector<const char*> arguments) {
     using Spawn = LONG(__cdecl*)(char* const* arguments, int wait);
-    static const auto spawn =
-        reinterpret_cast<Spawn>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "__wine_unix_spawnvp"));
+    static const auto spawn = reinterpret_cast<Spawn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "__wine_unix_spawnvp")));
     arguments.push_back(nullptr);
     return spawn && spawn(const_cast<char* const*>(arguments.data()), TRUE) == 0;
 }
@@ -103,8 +103,8 @@ const std::vector<SeenKey> kControlT = {{VK_CONTROL, false}, {'T', false}, {'T',
 
 struct DialogAnswer {
     std::wstring typeIn;  // empty: press Cancel
-    std::function<void(HWND dialog)> whileOpen;
-    std::function<void(HWND dialog)> confirm;  // how the player presses OK; a click by default
+    std::function<void(HWND dialog)> whileOpen = {};
+    std::function<void(HWND dialog)> confirm = {};  // how the player presses OK; a click by default
 };
 
 struct DialogSeen {
@@ -192,7 +192,8 @@ private:
                 ++dialogsClosed_;
                 since = Clock::now();
             }
-            GUITHREADINFO client = {sizeof client};
+            GUITHREADINFO client = {};
+            client.cbSize = sizeof client;
             if (GetGUIThreadInfo(clientThread_, &client) && (client.flags & (GUI_INMENUMODE | GUI_SYSTEMMENUMODE))) {
                 Sleep(500);
                 PostMessageA(client.hwndMenuOwner, WM_CANCELMODE, 0, 0);
