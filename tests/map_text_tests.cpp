@@ -26,6 +26,7 @@ TEST(MapText, LineEndingsSplitAsTheClientDoes) {
     EXPECT_EQ(SplitLines("a\n\rb"), (Lines{"a", "", "b"}));    // LF CR ends two lines
     EXPECT_EQ(SplitLines("a\r\r\nb"), (Lines{"a", "", "b"}));  // so does CR CR LF
     EXPECT_EQ(SplitLines("\r\n\r\n"), (Lines{"", ""}));
+    EXPECT_EQ(SplitLines("a\t\x0B\x0C\x0E" "b\r"), Lines{"a\t\x0B\x0C\x0E" "b"});  // other control bytes end nothing
     EXPECT_EQ(SplitLines(std::string_view("a\nb\0c\nd", 7)), (Lines{"a", "b"}));  // the text ends at NUL
 }
 
