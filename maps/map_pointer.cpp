@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "../module/file_error.h"
 #include "../module/host_link.h"
 #include "../module/scoped_win.h"
@@ -25,6 +27,10 @@ std::string OpenErrorText(const std::string& path, DWORD code) {
 
 std::string CreateErrorText(const std::string& path, DWORD code) {
     return "Cannot create file \"" + FullPathOf(path) + "\". " + SystemMessageText(code);
+}
+
+std::string UpdateErrorText(const std::string& path, const char* reason) {
+    return "Cannot update \"" + FullPathOf(path) + "\": " + reason;
 }
 
 using ErrorText = std::string (*)(const std::string& path, DWORD code);
@@ -107,5 +113,10 @@ void WriteMapPointer(const std::string& path) {
         exists ? ReadWholeFile(target, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, CreateErrorText)
                : std::string();
     const DWORD keptAttributes = exists ? attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) : 0;
-    ReplaceFileText(target, RewriteEntry(oldText, LoadText(IDS_MAP_ENTRY), value, NamesEqualForUser), keptAttributes);
+    const std::optional<std::string> text = RewriteEntry(oldText, LoadText(IDS_MAP_ENTRY), value, NamesEqualForUser);
+    if (!text) {
+        throw FileError(UpdateErrorText(
+            target, "it is not plain text (it holds NUL bytes). Save it as ANSI text and choose the map again."));
+    }
+    ReplaceFileText(target, *text, keptAttributes);
 }

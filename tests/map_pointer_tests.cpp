@@ -102,7 +102,7 @@ TEST_F(MapPointer, HiddenFileStaysHidden) {
     data.Write("editor.ini", "Grid=8\r\n");
     SetFileAttributesA(g_state.mapPointerPath.c_str(), FILE_ATTRIBUTE_HIDDEN);
     WriteMapPointer(chosen);
-    EXPECT_EQ(Ini(), "Grid=8\r\nMAP=" + ShortPath(chosen) + "\r\n");
+    EXPECT_EQ(Ini(), "MAP=" + ShortPath(chosen) + "\r\nGrid=8\r\n");
     EXPECT_TRUE(GetFileAttributesA(g_state.mapPointerPath.c_str()) & FILE_ATTRIBUTE_HIDDEN);
 }
 
@@ -129,6 +129,13 @@ TEST_F(MapPointer, RefusedWritesLeaveTheOldBytesAndNoTemporaryFile) {
 
     EXPECT_EQ(Ini(), old);
     EXPECT_EQ(data.Listing(), "Long Folder With Spaces editor.ini");
+
+    const std::string utf16("\xFF\xFEG\0=\0" "8\0", 8);  // as Notepad saves "Unicode"
+    data.Write("editor.ini", utf16);
+    EXPECT_EQ(ErrorOf([&] { WriteMapPointer(chosen); }),
+              "Cannot update \"" + data.PathOf("editor.ini") +
+                  "\": it is not plain text (it holds NUL bytes). Save it as ANSI text and choose the map again.");
+    EXPECT_EQ(Ini(), utf16);
 }
 
 TEST_F(MapPointer, MissingDataFolderCannotBeCreated) {
