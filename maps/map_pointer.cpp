@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <optional>
 
 #include "../module/file_error.h"
@@ -137,8 +136,8 @@ bool WriteWhole(HANDLE file, const std::string& text) {
 // Numbered from the process id; a name that is taken, by a leftover of an
 // interrupted write or by anything else, is passed by.
 std::string NewFileName(DWORD number) {
-    char name[16];
-    std::snprintf(name, sizeof name, "tw%04lx.tmp", static_cast<unsigned long>(number & 0xFFFF));
+    std::string name = "tw0000.tmp";
+    for (size_t digit = 5; digit >= 2; --digit, number >>= 4) name[digit] = "0123456789abcdef"[number & 0xF];
     return name;
 }
 
