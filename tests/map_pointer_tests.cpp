@@ -26,12 +26,12 @@ HANDLE OpenHeld(const std::string& path, DWORD access, DWORD share) {
     return CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// A rename over the file gives it a new identity; a write in place keeps it.
-uint64_t FileIdOf(const std::string& path) {
+// A rename over the file gives it a new number; a write in place keeps it.
+DWORD FileNumberOf(const std::string& path) {
     ScopedFile file(OpenHeld(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
     BY_HANDLE_FILE_INFORMATION information = {};
     GetFileInformationByHandle(file.Get(), &information);
-    return (uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
+    return information.nFileIndexLow;
 }
 
 // The names that a write in this process tries for its new file, in order.
@@ -45,31 +45,31 @@ std::string NewFileName(DWORD attempt) {
 // players' tools make them: Wine 8 can neither make nor remove one.
 class LinuxLink {
 public:
-    LinuxLink(const std::string& target, std::string link) : link_(std::move(link)) { Run("/bin/ln -s " + target, true); }
-    ~LinuxLink() { Run("/bin/rm", false); }
-    bool Made() const { return Exists(); }
+    LinuxLink(const TempFolder& folder, const std::string& target, const std::string& name)
+        : folder_(folder), name_(name), made_(Run("/bin/ln -s " + target + " " + name, true)) {}
+    ~LinuxLink() {
+        if (made_) Run("/bin/rm " + name_, false);
+    }
+    bool Made() const { return made_; }
 
 private:
-    bool Exists() const { return GetFileAttributesA(link_.c_str()) != INVALID_FILE_ATTRIBUTES; }
-    // Wine does not wait for a Linux program: wait for the link to come or go.
-    void Run(const std::string& command, bool made) const {
-        using UnixFileName = char*(CDECL*)(const WCHAR*);
-        const auto unixFileName = reinterpret_cast<UnixFileName>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-        if (!unixFileName) return;  // not Wine
-        char* unixLink = unixFileName(std::wstring(link_.begin(), link_.end()).c_str());
-        std::string line = command + " \"" + unixLink + "\"";
-        HeapFree(GetProcessHeap(), 0, unixLink);
+    bool Run(std::string command, bool made) const {
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process = {};
-        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return;
+        if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.Path().c_str(),
+                            &startup, &process))
+            return false;  // not Wine
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
-        for (int i = 0; i < 100 && Exists() != made; ++i) Sleep(50);
+        // Wine does not wait for a Linux program: wait for the link instead.
+        for (int i = 0; i < 100 && folder_.Exists(name_) != made; ++i) Sleep(50);
+        return folder_.Exists(name_) == made;
     }
 
-    std::string link_;
+    const TempFolder& folder_;
+    std::string name_;
+    bool made_;
 };
 
 class MapPointer : public ModuleTest {
@@ -185,12 +185,10 @@ TEST_F(MapPointer, RefusedWritesLeaveTheOldBytesAndNoTemporaryFile) {
 }
 
 TEST_F(MapPointer, FilesOver16MiBAreNeitherReadNorRewritten) {
-    {
-        // 4 GiB and 16 bytes, which a size cut to 32 bits would take for 16.
-        ScopedFile file(CreateFileA(g_state.mapPointerPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-        ASSERT_TRUE(SetFilePointerEx(file.Get(), LARGE_INTEGER{.QuadPart = 0x100000010}, nullptr, FILE_BEGIN));
-        ASSERT_TRUE(SetEndOfFile(file.Get()));
-    }
+    // 4 GiB and 16 bytes, which a size cut to 32 bits would take for 16.
+    ScopedFile file(CreateFileA(g_state.mapPointerPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    ASSERT_TRUE(SetFilePointerEx(file.Get(), LARGE_INTEGER{.QuadPart = 0x100000010}, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(file.Get()) && file.Close());
     const std::string quoted = "\"" + g_state.mapPointerPath + "\"";
     EXPECT_EQ(ErrorOf(ReadMapPointer), "Cannot open file " + quoted + ". It is larger than 16 MiB");
     EXPECT_EQ(ErrorOf([&] { WriteMapPointer(chosen); }), "Cannot update " + quoted + ": it is larger than 16 MiB.");
@@ -203,10 +201,10 @@ TEST_F(MapPointer, PathsUpToMaxPathAreReplacedThroughANewFile) {
     g_state.mapPointerPath = data.PathOf(folder + "\\editor.ini");
     ASSERT_EQ(g_state.mapPointerPath.size(), MAX_PATH - 1u);
     data.Write(folder + "\\editor.ini", "Grid=8\r\n");
-    const uint64_t before = FileIdOf(g_state.mapPointerPath);
+    const DWORD before = FileNumberOf(g_state.mapPointerPath);
     WriteMapPointer(chosen);
     EXPECT_EQ(data.Read(folder + "\\editor.ini"), "MAP=" + ShortPath(chosen) + "\r\nGrid=8\r\n");
-    EXPECT_NE(FileIdOf(g_state.mapPointerPath), before);
+    EXPECT_NE(FileNumberOf(g_state.mapPointerPath), before);
 }
 
 TEST_F(MapPointer, NoLeftoverBlocksAWriteAndWithoutAFreeNameItGoesInPlace) {
@@ -216,10 +214,10 @@ TEST_F(MapPointer, NoLeftoverBlocksAWriteAndWithoutAFreeNameItGoesInPlace) {
     CreateDirectoryA(data.PathOf(NewFileName(0)).c_str(), nullptr);
     data.Write(NewFileName(1), "left");
     SetFileAttributesA(data.PathOf(NewFileName(1)).c_str(), FILE_ATTRIBUTE_READONLY);
-    const uint64_t before = FileIdOf(g_state.mapPointerPath);
+    const DWORD before = FileNumberOf(g_state.mapPointerPath);
     WriteMapPointer(chosen);
     EXPECT_EQ(Ini(), "MAP=" + ShortPath(chosen) + "\r\nGrid=8\r\n");
-    const uint64_t replaced = FileIdOf(g_state.mapPointerPath);
+    const DWORD replaced = FileNumberOf(g_state.mapPointerPath);
     EXPECT_NE(replaced, before);
 
     // As in a folder that takes no new file: every name taken.
@@ -227,18 +225,18 @@ TEST_F(MapPointer, NoLeftoverBlocksAWriteAndWithoutAFreeNameItGoesInPlace) {
     const std::string other = data.PathOf("other.map");
     WriteMapPointer(other);
     EXPECT_EQ(Ini(), "MAP=" + other + "\r\nGrid=8\r\n");
-    EXPECT_EQ(FileIdOf(g_state.mapPointerPath), replaced);
+    EXPECT_EQ(FileNumberOf(g_state.mapPointerPath), replaced);
     EXPECT_EQ(data.Read(NewFileName(1)), "left");
 }
 
 TEST_F(MapPointer, LinksStayLinksAndTheirTargetsGetTheText) {
     data.Write("real.ini", "Grid=8\r\n");
-    const LinuxLink link("real.ini", g_state.mapPointerPath);
+    const LinuxLink link(data, "real.ini", "editor.ini");
     if (!link.Made()) GTEST_SKIP() << "needs the Linux side of Wine";
     WriteMapPointer(chosen);
     EXPECT_EQ(data.Read("real.ini"), "MAP=" + ShortPath(chosen) + "\r\nGrid=8\r\n");
 
-    ASSERT_TRUE(CreateHardLinkA(data.PathOf("twin.ini").c_str(), data.PathOf("real.ini").c_str(), nullptr));
+    EXPECT_TRUE(CreateHardLinkA(data.PathOf("twin.ini").c_str(), data.PathOf("real.ini").c_str(), nullptr));
     g_state.mapPointerPath = data.PathOf("twin.ini");
     WriteMapPointer(data.PathOf("other.map"));
     EXPECT_EQ(data.Read("real.ini"), "MAP=" + data.PathOf("other.map") + "\r\nGrid=8\r\n");
