@@ -93,8 +93,11 @@ std::string FinalPathOf(HANDLE handle) {
 // of any kind, or hard links. A rename over it would cut those off.
 bool HasOtherNames(HANDLE file, const std::string& path, DWORD attributes) {
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
-    BY_HANDLE_FILE_INFORMATION information = {};
-    if (!GetFileInformationByHandle(file, &information) || information.nNumberOfLinks > 1) return true;
+    // The standard record: Wine takes about 1 ms for GetFileInformationByHandle.
+    FILE_STANDARD_INFO information = {};
+    if (!GetFileInformationByHandleEx(file, FileStandardInfo, &information, sizeof information) ||
+        information.NumberOfLinks > 1)
+        return true;
     // A Linux link under Wine looks like a plain file: only where the file
     // really is tells. The folder's own final path makes short names and
     // relative paths compare alike.
