@@ -2,16 +2,22 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "../module/file_error.h"
 #include "../module/host_link.h"
 #include "../module/scoped_win.h"
 #include "../module/state.h"
+#include "../module/text.h"
 #include "../resources/string_ids.h"
 #include "map_text.h"
 
 namespace {
 
-constexpr DWORD kPathBufferSize = 2049;  // 2048 characters and the NUL
+constexpr DWORD kPathBufferSize = 2049;      // 2048 characters and the NUL
+constexpr LONGLONG kLargestFile = 16 << 20;  // editor.ini is a few lines; anything this big is something else
+constexpr DWORD kNewFileNames = 16;          // names tried for the new text's file before writing in place
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // Names compare as the player's locale would, ignoring case, like the client.
 bool NamesEqualForUser(std::string_view fileName, std::string_view wanted) {
@@ -19,29 +25,41 @@ bool NamesEqualForUser(std::string_view fileName, std::string_view wanted) {
                           wanted.data(), static_cast<int>(wanted.size())) == CSTR_EQUAL;
 }
 
+std::string Quoted(const std::string& path) { return std::string("\"").append(FullPathOf(path)).append("\""); }
+
 std::string OpenErrorText(const std::string& path, DWORD code) {
-    return "Cannot open file \"" + FullPathOf(path) + "\". " + SystemMessageText(code);
+    return "Cannot open file " + Quoted(path) + ". " + SystemMessageText(code);
 }
 
 std::string CreateErrorText(const std::string& path, DWORD code) {
-    return "Cannot create file \"" + FullPathOf(path) + "\". " + SystemMessageText(code);
+    return "Cannot create file " + Quoted(path) + ". " + SystemMessageText(code);
+}
+
+std::string WriteErrorText(const std::string& path, DWORD code) {
+    return "Cannot write file " + Quoted(path) + ". " + SystemMessageText(code);
+}
+
+std::string UpdateErrorText(const std::string& path, const char* reason) {
+    return "Cannot update " + Quoted(path) + ": " + reason;
 }
 
 using ErrorText = std::string (*)(const std::string& path, DWORD code);
 
-std::string ReadWholeFile(const std::string& path, DWORD shareMode, ErrorText openError) {
-    ScopedFile file(CreateFileA(path.c_str(), GENERIC_READ, shareMode, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid()) throw FileError(openError(path, GetLastError()));
+HANDLE OpenForReading(const std::string& path, DWORD shareMode) {
+    return CreateFileA(path.c_str(), GENERIC_READ, shareMode, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
 
+// The whole of an open file; nothing when it is larger than kLargestFile.
+std::optional<std::string> ReadAll(HANDLE file, const std::string& path, ErrorText readError) {
     LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file.Get(), &size)) throw FileError(openError(path, GetLastError()));
+    if (!GetFileSizeEx(file, &size)) throw FileError(readError(path, GetLastError()));
+    if (size.QuadPart > kLargestFile) return std::nullopt;  // compared before any cast cuts it
     std::string text(static_cast<size_t>(size.QuadPart), '\0');
     size_t done = 0;
     while (done < text.size()) {
         DWORD got = 0;
-        if (!ReadFile(file.Get(), text.data() + done, static_cast<DWORD>(text.size() - done), &got, nullptr))
-            throw FileError("Stream read error");
+        if (!ReadFile(file, text.data() + done, static_cast<DWORD>(text.size() - done), &got, nullptr))
+            throw FileError(readError(path, GetLastError()));
         if (got == 0) break;  // the file shrank while we read it
         done += got;
     }
@@ -62,27 +80,94 @@ std::string ShortPathOf(const std::string& path) {
     return std::string(buffer, length);
 }
 
-void WriteAll(HANDLE file, const std::string& text) {
-    DWORD written = 0;
-    if (!WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
-        written != text.size()) {
-        throw FileError("Stream write error");
-    }
+// The path that an open file or folder really has, links followed; empty when
+// the system cannot tell.
+std::string FinalPathOf(HANDLE handle) {
+    char buffer[kPathBufferSize] = {};
+    const DWORD length =
+        GetFinalPathNameByHandleA(handle, buffer, kPathBufferSize, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    return length == 0 || length >= kPathBufferSize ? std::string() : std::string(buffer, length);
 }
 
-// Writes a sibling file and renames it over the target, so that a failure
-// at any step leaves the target's old bytes in place.
-void ReplaceFileText(const std::string& target, const std::string& text, DWORD keptAttributes) {
-    ScopedTempFile temporary(target + ".tarnwick-new");
-    DeleteFileA(temporary.Path().c_str());  // a leftover of an interrupted write
-    ScopedFile file(CreateFileA(temporary.Path().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                keptAttributes ? keptAttributes : FILE_ATTRIBUTE_NORMAL, nullptr));
+// Whether the open file has its content under another name as well: a link
+// of any kind, or hard links. A rename over it would cut those off.
+bool HasOtherNames(HANDLE file, const std::string& path, DWORD attributes) {
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+    // The standard record: Wine takes about 1 ms for GetFileInformationByHandle.
+    FILE_STANDARD_INFO information = {};
+    if (!GetFileInformationByHandleEx(file, FileStandardInfo, &information, sizeof information) ||
+        information.NumberOfLinks > 1)
+        return true;
+    // A Linux link under Wine looks like a plain file: only where the file
+    // really is tells. The folder's own final path makes short names and
+    // relative paths compare alike.
+    const std::string folder = FolderPartOf(path);
+    ScopedFile folderHandle(CreateFileA(folder.empty() ? "." : folder.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const std::string folderPath = folderHandle.IsValid() ? FinalPathOf(folderHandle.Get()) : std::string();
+    const std::string filePath = FinalPathOf(file);
+    const std::string ownPath = WithTrailingBackslash(folderPath) + path.substr(folder.size());
+    return folderPath.empty() || filePath.empty() ||
+           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, filePath.c_str(), -1, ownPath.c_str(), -1) != CSTR_EQUAL;
+}
+
+struct OldFile {
+    std::string text;
+    bool hasOtherNames = false;
+};
+
+// The old text is read only to be kept; a failure here is a failed write.
+OldFile ReadForRewrite(const std::string& target, DWORD attributes) {
+    ScopedFile file(OpenForReading(target, kShareAll));
     if (!file.IsValid()) throw FileError(CreateErrorText(target, GetLastError()));
-    WriteAll(file.Get(), text);
-    if (!FlushFileBuffers(file.Get()) || !file.Close()) throw FileError("Stream write error");
-    if (!MoveFileExA(temporary.Path().c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        throw FileError(CreateErrorText(target, GetLastError()));
-    temporary.Keep();
+    std::optional<std::string> text = ReadAll(file.Get(), target, CreateErrorText);
+    if (!text) throw FileError(UpdateErrorText(target, "it is larger than 16 MiB."));
+    return {std::move(*text), HasOtherNames(file.Get(), target, attributes)};
+}
+
+// From the start of the file: the whole text, the end of the file after it,
+// and the bytes on the disk. False when any step fails.
+bool WriteWhole(HANDLE file, const std::string& text) {
+    DWORD written = 0;
+    return SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) &&
+           WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == text.size() && SetEndOfFile(file) && FlushFileBuffers(file);
+}
+
+// A name for the new text's file beside editor.ini: no longer than
+// "editor.ini", so that any path that works for one works for the other.
+// Numbered from the process id; a name that is taken, by a leftover of an
+// interrupted write or by anything else, is passed by.
+std::string NewFileName(DWORD number) { return "tw" + HexDigits(number, 4) + ".tmp"; }
+
+// Writes a new file beside the target and renames it over the target, so
+// that a failure at any step leaves the target's old bytes in place. False
+// when no new file can be made there.
+bool ReplaceThroughNewFile(const std::string& target, const std::string& text, DWORD keptAttributes) {
+    const std::string folder = FolderPartOf(target);
+    for (DWORD i = 0; i < kNewFileNames; ++i) {
+        ScopedTempFile temporary(folder + NewFileName(GetCurrentProcessId() + i),
+                                 keptAttributes ? keptAttributes : FILE_ATTRIBUTE_NORMAL);
+        if (!temporary.File().IsValid()) continue;
+        if (!WriteWhole(temporary.File().Get(), text) || !temporary.File().Close())
+            throw FileError(WriteErrorText(temporary.Path(), GetLastError()));
+        if (!MoveFileExA(temporary.Path().c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            throw FileError(CreateErrorText(target, GetLastError()));
+        temporary.Keep();
+        return true;
+    }
+    return false;
+}
+
+// Writes over the target's own bytes, which keeps links and their targets
+// together; puts the old bytes back when that fails part-way.
+void WriteInPlace(const std::string& target, const std::string& text, const std::string& oldText) {
+    ScopedFile file(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) throw FileError(CreateErrorText(target, GetLastError()));
+    if (WriteWhole(file.Get(), text)) return;
+    const DWORD code = GetLastError();
+    WriteWhole(file.Get(), oldText);
+    throw FileError(WriteErrorText(target, code));
 }
 
 }  // namespace
@@ -90,8 +175,11 @@ void ReplaceFileText(const std::string& target, const std::string& text, DWORD k
 std::string ReadMapPointer() {
     const std::string& path = g_state.mapPointerPath;
     if (!IsExistingFile(GetFileAttributesA(path.c_str()))) return {};
-    const std::string text = ReadWholeFile(path, FILE_SHARE_READ, OpenErrorText);
-    return FindEntryValue(text, LoadText(IDS_MAP_ENTRY), NamesEqualForUser);
+    ScopedFile file(OpenForReading(path, FILE_SHARE_READ));
+    if (!file.IsValid()) throw FileError(OpenErrorText(path, GetLastError()));
+    const std::optional<std::string> text = ReadAll(file.Get(), path, OpenErrorText);
+    if (!text) throw FileError("Cannot open file " + Quoted(path) + ". It is larger than 16 MiB");
+    return FindEntryValue(*text, LoadText(IDS_MAP_ENTRY), NamesEqualForUser);
 }
 
 void WriteMapPointer(const std::string& path) {
@@ -102,10 +190,13 @@ void WriteMapPointer(const std::string& path) {
     // Windows refuses to replace a read-only file; Wine would not, so ask first.
     if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) throw FileError(CreateErrorText(target, ERROR_ACCESS_DENIED));
 
-    // The old lines are read only to be kept; a failure here is a failed write.
-    const std::string oldText =
-        exists ? ReadWholeFile(target, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, CreateErrorText)
-               : std::string();
+    const OldFile old = exists ? ReadForRewrite(target, attributes) : OldFile();
+    const std::optional<std::string> text = RewriteEntry(old.text, LoadText(IDS_MAP_ENTRY), value, NamesEqualForUser);
+    if (!text) {
+        throw FileError(UpdateErrorText(
+            target, "it is not plain text (it holds NUL bytes). Save it as ANSI text and choose the map again."));
+    }
     const DWORD keptAttributes = exists ? attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) : 0;
-    ReplaceFileText(target, RewriteEntry(oldText, LoadText(IDS_MAP_ENTRY), value, NamesEqualForUser), keptAttributes);
+    if (old.hasOtherNames || !ReplaceThroughNewFile(target, *text, keptAttributes))
+        WriteInPlace(target, *text, old.text);
 }

@@ -1,61 +1,127 @@
 #include "map_text.h"
 
+#include <utility>
+
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";  // UTF-8
 
+// Hands each line to visit, in one pass over the text, until visit answers
+// false. A line runs up to the next CR, LF or NUL; after it one CR and then
+// one LF are skipped; nothing after a NUL counts.
+template <class Visit>
+void ForEachLine(std::string_view text, Visit visit) {
+    size_t start = 0;
+    size_t at = 0;
+    for (; at < text.size(); ++at) {
+        const char c = text[at];
+        if (static_cast<unsigned char>(c) > '\r') continue;  // most bytes end nothing
+        if (c == '\0') break;
+        if (c != '\r' && c != '\n') continue;
+        if (!visit(std::string_view(text.data() + start, at - start))) return;
+        if (c == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ++at;
+        start = at + 1;
+    }
+    if (at != start) visit(std::string_view(text.data() + start, at - start));
+}
+
+std::string_view WithoutBlanksAround(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// The reading rule: the name is exactly the text before the first equals sign.
 bool IsEntryLine(std::string_view line, std::string_view entry, NamesEqual equal) {
     const size_t equalsSign = line.find('=');
     return equalsSign != std::string_view::npos && equal(line.substr(0, equalsSign), entry);
 }
 
+// The rewrite's rule: what a reader that trims names would take for the entry.
+bool StandsForEntry(std::string_view line, std::string_view entry, NamesEqual equal) {
+    const size_t equalsSign = line.find('=');
+    return equalsSign != std::string_view::npos && equal(WithoutBlanksAround(line.substr(0, equalsSign)), entry);
+}
+
+// Removes a byte order mark, and the line ending after it when it stands on
+// a line of its own; answers whether there was a mark and whether it did.
+std::pair<bool, bool> TakeByteOrderMark(std::string_view& text) {
+    if (!text.starts_with(kByteOrderMark)) return {false, false};
+    text.remove_prefix(kByteOrderMark.size());
+    const bool ownLine = text.empty() || text[0] == '\r' || text[0] == '\n';
+    if (text.starts_with('\r')) text.remove_prefix(1);
+    if (text.starts_with('\n')) text.remove_prefix(1);
+    return {true, ownLine};
+}
+
 }  // namespace
 
 std::vector<std::string_view> SplitLines(std::string_view text) {
-    text = text.substr(0, text.find('\0'));
     std::vector<std::string_view> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end;
-        if (start < text.size() && text[start] == '\r') ++start;
-        if (start < text.size() && text[start] == '\n') ++start;
-    }
+    ForEachLine(text, [&](std::string_view line) {
+        lines.push_back(line);
+        return true;
+    });
     return lines;
 }
 
 std::string FindEntryValue(std::string_view text, std::string_view entry, NamesEqual equal) {
-    for (std::string_view line : SplitLines(text)) {
-        if (IsEntryLine(line, entry, equal)) return std::string(line.substr(line.find('=') + 1));
-    }
-    return {};
+    std::string value;
+    ForEachLine(text, [&](std::string_view line) {
+        if (!IsEntryLine(line, entry, equal)) return true;
+        value = line.substr(line.find('=') + 1);
+        return false;
+    });
+    return value;
 }
 
-std::string RewriteEntry(std::string_view text, std::string_view entry, std::string_view value, NamesEqual equal) {
+std::optional<std::string> RewriteEntry(std::string_view text, std::string_view entry, std::string_view value,
+                                        NamesEqual equal) {
+    if (text.find('\0') != std::string_view::npos) return std::nullopt;
+    const auto [marked, markOnOwnLine] = TakeByteOrderMark(text);
+    const std::string entryLine = std::string(entry).append("=").append(value).append(kLineEnd);
     std::string result;
-    result.reserve(text.size() + entry.size() + value.size() + 8);
+    result.reserve(kByteOrderMark.size() + kLineEnd.size() + text.size() + entryLine.size());
     bool entryWritten = value.empty();  // an empty value writes no entry at all
-    auto appendEntry = [&] {
-        result.append(entry).append("=").append(value).append(kLineEnd);
-        entryWritten = true;
-    };
-    for (std::string_view line : SplitLines(text)) {
-        if (!IsEntryLine(line, entry, equal)) {
+    bool firstLineStaysFirst = false;
+    bool firstLine = true;
+    ForEachLine(text, [&](std::string_view line) {
+        if (!StandsForEntry(line, entry, equal)) {
+            firstLineStaysFirst |= firstLine;
             result.append(line).append(kLineEnd);
         } else if (!entryWritten) {
-            appendEntry();
+            result.append(entryLine);
+            entryWritten = true;
         }
+        firstLine = false;
+        return true;
+    });
+    if (!entryWritten) {
+        result.insert(0, entryLine);  // before any section, where a file of this line alone has it
+        firstLineStaysFirst = false;
     }
-    if (!entryWritten) appendEntry();
+    if (marked) {
+        if (markOnOwnLine || !firstLineStaysFirst) result.insert(0, kLineEnd);
+        result.insert(0, kByteOrderMark);
+    }
     return result;
 }
 
-std::wstring FolderPartOf(std::wstring_view path) {
-    const size_t last = path.find_last_of(L"\\:");
-    return last == std::wstring_view::npos ? std::wstring() : std::wstring(path.substr(0, last + 1));
+namespace {
+
+template <class Char>
+std::basic_string<Char> FolderPart(std::basic_string_view<Char> path) {
+    constexpr Char kSeparators[] = {'\\', ':', 0};
+    const size_t last = path.find_last_of(kSeparators);
+    return last == path.npos ? std::basic_string<Char>() : std::basic_string<Char>(path.substr(0, last + 1));
 }
+
+}  // namespace
+
+std::string FolderPartOf(std::string_view path) { return FolderPart(path); }
+
+std::wstring FolderPartOf(std::wstring_view path) { return FolderPart(path); }
 
 std::optional<std::string> StoredMapPath(const AnsiPath& shortForm, const AnsiPath& longForm) {
     if (shortForm.exact && !shortForm.text.empty()) return shortForm.text;

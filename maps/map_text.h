@@ -20,11 +20,20 @@ std::vector<std::string_view> SplitLines(std::string_view text);
 std::string FindEntryValue(std::string_view text, std::string_view entry, NamesEqual equal);
 
 // The text with entry set to value, every other line kept in order and every
-// line ended with CR LF. The first entry line is replaced in place, later ones
-// dropped; a missing entry is appended; an empty value removes the entry.
-std::string RewriteEntry(std::string_view text, std::string_view entry, std::string_view value, NamesEqual equal);
+// line ended with CR LF. A line stands for the entry when its name, without
+// blanks and tabs around it (and without a UTF-8 byte order mark on the first
+// line), equals entry, as an INI reader that trims names would take it. The
+// first such line is replaced in place, later ones dropped; a missing entry
+// goes first; an empty value removes the entry. A byte order mark stays the
+// text's first bytes, on a line of its own unless the first line it marked
+// is still first, so that the entry never follows it on one line. Nothing
+// when the text holds a NUL byte: it is no single-byte text, and everything
+// after the NUL would be lost.
+std::optional<std::string> RewriteEntry(std::string_view text, std::string_view entry, std::string_view value,
+                                        NamesEqual equal);
 
 // Everything up to and including the last backslash or colon; empty without one.
+std::string FolderPartOf(std::string_view path);
 std::wstring FolderPartOf(std::wstring_view path);
 
 // A path converted to the ANSI code page; exact when no character of it had

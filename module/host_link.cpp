@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
-#include <exception>
+#include <new>
+#include <stdexcept>
 
 #include "../host/kessrig.h"
+#include "file_error.h"
 #include "state.h"
 
 // The image base of this library, for its own resources; works without a DllMain.
@@ -23,16 +25,21 @@ std::string LoadText(unsigned id) {
 }
 
 void ReportCurrentException() noexcept {
+    // Only the file layer's own texts reach the player; the C++ library's
+    // (basic_string::_M_create, std::bad_alloc, ...) would mean nothing there.
+    const char* fixedLine = "Tarnwick: Unexpected error.";
     try {
-        throw;
-    } catch (const std::exception& error) {
         try {
+            throw;
+        } catch (const FileError& error) {
             Speak(std::string("Tarnwick: ") + error.what());
             return;
-        } catch (...) {
         }
+    } catch (const std::bad_alloc&) {
+        fixedLine = "Tarnwick: Out of memory.";
+    } catch (const std::length_error&) {
+        fixedLine = "Tarnwick: Out of memory.";  // a size past what a string can hold
     } catch (...) {
     }
-    // Out of memory or something stranger: a fixed line needs no allocation.
-    ks_speak("Tarnwick: Unexpected error.");
+    ks_speak(fixedLine);  // a fixed line needs no allocation
 }

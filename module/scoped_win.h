@@ -30,20 +30,27 @@ private:
     HANDLE handle_;
 };
 
-// A file that is deleted when the owner goes, unless it was kept.
+// A new file, made here for writing: closed and deleted when the owner goes,
+// unless it was kept. Never touches a file of that name that was there before.
 class ScopedTempFile {
 public:
-    explicit ScopedTempFile(std::string path) : path_(std::move(path)) {}
+    ScopedTempFile(std::string path, DWORD attributes)
+        : file_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr)) {
+        if (file_.IsValid()) path_ = std::move(path);
+    }
     ~ScopedTempFile() {
+        file_.Close();
         if (!path_.empty()) DeleteFileA(path_.c_str());
     }
     ScopedTempFile(const ScopedTempFile&) = delete;
     ScopedTempFile& operator=(const ScopedTempFile&) = delete;
 
+    ScopedFile& File() { return file_; }
     const std::string& Path() const { return path_; }
     void Keep() { path_.clear(); }
 
 private:
+    ScopedFile file_;
     std::string path_;
 };
 

@@ -1,12 +1,16 @@
 // Faults of the world around the module that no other suite arranges: an
-// editor.ini that is a folder, and a framework that answers null everywhere.
+// editor.ini that is a folder, errors of the C++ library, and a framework
+// that answers null everywhere.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <stdexcept>
+
 #include "maps/map_pointer.h"
 #include "module/exports.h"
 #include "module/file_error.h"
+#include "module/host_link.h"
 #include "module/state.h"
 #include "support/fake_host.h"
 #include "support/temp_folder.h"
@@ -35,6 +39,13 @@ TEST_F(Faults, EditorIniThatIsAFolderReadsEmptyAndIsNeverReplaced) {
     EXPECT_TRUE(GetFileAttributesA(g_state.mapPointerPath.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_EQ(data.Read("editor.ini\\inside.txt"), "kept");
     EXPECT_EQ(data.Listing(), "chosen.map editor.ini");  // no temporary file left
+}
+
+TEST_F(Faults, TheCppLibrarysOwnTextsNeverReachTheChat) {
+    RunReported([] { throw std::bad_alloc(); });
+    RunReported([] { throw std::length_error("basic_string::_M_create"); });
+    RunReported([] { throw std::runtime_error("vector::_M_realloc_insert"); });
+    EXPECT_EQ(TakeSpoken(), (Lines{"Tarnwick: Out of memory.", "Tarnwick: Out of memory.", "Tarnwick: Unexpected error."}));
 }
 
 TEST_F(Faults, NullAnswersFromTheFrameworkEndInTheMissingFolderLine) {

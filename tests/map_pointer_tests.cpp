@@ -26,6 +26,52 @@ HANDLE OpenHeld(const std::string& path, DWORD access, DWORD share) {
     return CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// A rename over the file gives it a new number; a write in place keeps it.
+DWORD FileNumberOf(const std::string& path) {
+    ScopedFile file(OpenHeld(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
+    BY_HANDLE_FILE_INFORMATION information = {};
+    GetFileInformationByHandle(file.Get(), &information);
+    return information.nFileIndexLow;
+}
+
+// The names that a write in this process tries for its new file, in order.
+std::string NewFileName(DWORD attempt) {
+    char name[16];
+    snprintf(name, sizeof name, "tw%04lx.tmp", (GetCurrentProcessId() + attempt) & 0xFFFF);
+    return name;
+}
+
+// A symbolic link made and removed on the Linux side of Wine's drive, where
+// players' tools make them: Wine 8 can neither make nor remove one.
+class LinuxLink {
+public:
+    LinuxLink(const TempFolder& folder, const std::string& target, const std::string& name)
+        : folder_(folder), name_(name), made_(Run("/bin/ln -s " + target + " " + name, true)) {}
+    ~LinuxLink() {
+        if (made_) Run("/bin/rm " + name_, false);
+    }
+    bool Made() const { return made_; }
+
+private:
+    bool Run(std::string command, bool made) const {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.Path().c_str(),
+                            &startup, &process))
+            return false;  // not Wine
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        // Wine does not wait for a Linux program: wait for the link instead.
+        for (int i = 0; i < 100 && folder_.Exists(name_) != made; ++i) Sleep(50);
+        return folder_.Exists(name_) == made;
+    }
+
+    const TempFolder& folder_;
+    std::string name_;
+    bool made_;
+};
+
 class MapPointer : public ModuleTest {
 protected:
     void SetUp() override {
@@ -102,7 +148,7 @@ TEST_F(MapPointer, HiddenFileStaysHidden) {
     data.Write("editor.ini", "Grid=8\r\n");
     SetFileAttributesA(g_state.mapPointerPath.c_str(), FILE_ATTRIBUTE_HIDDEN);
     WriteMapPointer(chosen);
-    EXPECT_EQ(Ini(), "Grid=8\r\nMAP=" + ShortPath(chosen) + "\r\n");
+    EXPECT_EQ(Ini(), "MAP=" + ShortPath(chosen) + "\r\nGrid=8\r\n");
     EXPECT_TRUE(GetFileAttributesA(g_state.mapPointerPath.c_str()) & FILE_ATTRIBUTE_HIDDEN);
 }
 
@@ -129,6 +175,71 @@ TEST_F(MapPointer, RefusedWritesLeaveTheOldBytesAndNoTemporaryFile) {
 
     EXPECT_EQ(Ini(), old);
     EXPECT_EQ(data.Listing(), "Long Folder With Spaces editor.ini");
+
+    const std::string utf16("\xFF\xFEG\0=\0" "8\0", 8);  // as Notepad saves "Unicode"
+    data.Write("editor.ini", utf16);
+    EXPECT_EQ(ErrorOf([&] { WriteMapPointer(chosen); }),
+              "Cannot update \"" + data.PathOf("editor.ini") +
+                  "\": it is not plain text (it holds NUL bytes). Save it as ANSI text and choose the map again.");
+    EXPECT_EQ(Ini(), utf16);
+}
+
+TEST_F(MapPointer, FilesOver16MiBAreNeitherReadNorRewritten) {
+    // 4 GiB and 16 bytes, which a size cut to 32 bits would take for 16.
+    ScopedFile file(CreateFileA(g_state.mapPointerPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    ASSERT_TRUE(SetFilePointerEx(file.Get(), LARGE_INTEGER{.QuadPart = 0x100000010}, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(file.Get()) && file.Close());
+    const std::string quoted = "\"" + g_state.mapPointerPath + "\"";
+    EXPECT_EQ(ErrorOf(ReadMapPointer), "Cannot open file " + quoted + ". It is larger than 16 MiB");
+    EXPECT_EQ(ErrorOf([&] { WriteMapPointer(chosen); }), "Cannot update " + quoted + ": it is larger than 16 MiB.");
+}
+
+TEST_F(MapPointer, PathsUpToMaxPathAreReplacedThroughANewFile) {
+    // <data>\xx...x\editor.ini, the longest path that the ANSI calls take.
+    const std::string folder(MAX_PATH - 1 - data.PathOf("\\editor.ini").size(), 'x');
+    ASSERT_TRUE(CreateDirectoryA(data.PathOf(folder).c_str(), nullptr));
+    g_state.mapPointerPath = data.PathOf(folder + "\\editor.ini");
+    ASSERT_EQ(g_state.mapPointerPath.size(), MAX_PATH - 1u);
+    data.Write(folder + "\\editor.ini", "Grid=8\r\n");
+    const DWORD before = FileNumberOf(g_state.mapPointerPath);
+    WriteMapPointer(chosen);
+    EXPECT_EQ(data.Read(folder + "\\editor.ini"), "MAP=" + ShortPath(chosen) + "\r\nGrid=8\r\n");
+    EXPECT_NE(FileNumberOf(g_state.mapPointerPath), before);
+}
+
+TEST_F(MapPointer, NoLeftoverBlocksAWriteAndWithoutAFreeNameItGoesInPlace) {
+    data.Write("editor.ini", "Grid=8\r\n");
+    // Leftovers of interrupted writes, under this and the earlier naming.
+    CreateDirectoryA(data.PathOf("editor.ini.tarnwick-new").c_str(), nullptr);
+    CreateDirectoryA(data.PathOf(NewFileName(0)).c_str(), nullptr);
+    data.Write(NewFileName(1), "left");
+    SetFileAttributesA(data.PathOf(NewFileName(1)).c_str(), FILE_ATTRIBUTE_READONLY);
+    const DWORD before = FileNumberOf(g_state.mapPointerPath);
+    WriteMapPointer(chosen);
+    EXPECT_EQ(Ini(), "MAP=" + ShortPath(chosen) + "\r\nGrid=8\r\n");
+    const DWORD replaced = FileNumberOf(g_state.mapPointerPath);
+    EXPECT_NE(replaced, before);
+
+    // As in a folder that takes no new file: every name taken.
+    for (DWORD attempt = 2; attempt < 16; ++attempt) data.Write(NewFileName(attempt), "left");
+    const std::string other = data.PathOf("other.map");
+    WriteMapPointer(other);
+    EXPECT_EQ(Ini(), "MAP=" + other + "\r\nGrid=8\r\n");
+    EXPECT_EQ(FileNumberOf(g_state.mapPointerPath), replaced);
+    EXPECT_EQ(data.Read(NewFileName(1)), "left");
+}
+
+TEST_F(MapPointer, LinksStayLinksAndTheirTargetsGetTheText) {
+    data.Write("real.ini", "Grid=8\r\n");
+    const LinuxLink link(data, "real.ini", "editor.ini");
+    if (!link.Made()) GTEST_SKIP() << "needs the Linux side of Wine";
+    WriteMapPointer(chosen);
+    EXPECT_EQ(data.Read("real.ini"), "MAP=" + ShortPath(chosen) + "\r\nGrid=8\r\n");
+
+    EXPECT_TRUE(CreateHardLinkA(data.PathOf("twin.ini").c_str(), data.PathOf("real.ini").c_str(), nullptr));
+    g_state.mapPointerPath = data.PathOf("twin.ini");
+    WriteMapPointer(data.PathOf("other.map"));
+    EXPECT_EQ(data.Read("real.ini"), "MAP=" + data.PathOf("other.map") + "\r\nGrid=8\r\n");
 }
 
 TEST_F(MapPointer, MissingDataFolderCannotBeCreated) {

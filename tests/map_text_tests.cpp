@@ -26,6 +26,7 @@ TEST(MapText, LineEndingsSplitAsTheClientDoes) {
     EXPECT_EQ(SplitLines("a\n\rb"), (Lines{"a", "", "b"}));    // LF CR ends two lines
     EXPECT_EQ(SplitLines("a\r\r\nb"), (Lines{"a", "", "b"}));  // so does CR CR LF
     EXPECT_EQ(SplitLines("\r\n\r\n"), (Lines{"", ""}));
+    EXPECT_EQ(SplitLines("a\t\x0B\x0C\x0E" "b\r"), Lines{"a\t\x0B\x0C\x0E" "b"});  // other control bytes end nothing
     EXPECT_EQ(SplitLines(std::string_view("a\nb\0c\nd", 7)), (Lines{"a", "b"}));  // the text ends at NUL
 }
 
@@ -61,20 +62,38 @@ TEST(MapText, RewriteKeepsEveryOtherLineInOrder) {
               "[Editor]\r\nGRID=1\r\nMAP=C:\\NEW~1\\A.MAP\r\nSOUND=on\r\nlast\r\n");
 }
 
-TEST(MapText, RewriteAppendsCreatesAndRemoves) {
-    EXPECT_EQ(RewriteEntry("", "MAP", "C:\\A.MAP", AsciiNamesEqual), "MAP=C:\\A.MAP\r\n");
-    EXPECT_EQ(RewriteEntry("GRID=1", "MAP", "C:\\A.MAP", AsciiNamesEqual), "GRID=1\r\nMAP=C:\\A.MAP\r\n");
-    EXPECT_EQ(RewriteEntry("MAP=x\r\nGRID=1\r\nMAP=y\r\n", "MAP", "", AsciiNamesEqual), "GRID=1\r\n");
-    EXPECT_EQ(RewriteEntry("MAP=x\r\n", "MAP", "", AsciiNamesEqual), "");
-    // Lines that only look like the entry are not it.
-    EXPECT_EQ(RewriteEntry("MAP =a\r\nMAPFILE=b\r\nMAP\r\n", "MAP", "c", AsciiNamesEqual),
-              "MAP =a\r\nMAPFILE=b\r\nMAP\r\nMAP=c\r\n");
+struct RewriteCase {
+    std::string before, value, after;
+};
+
+TEST(MapText, RewriteReplacesWhatATrimmingReaderTakesForTheEntry) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const RewriteCase cases[] = {
+        {"", "C:\\A.MAP", "MAP=C:\\A.MAP\r\n"},
+        {"[Editor]\r\nGRID=1", "a", "MAP=a\r\n[Editor]\r\nGRID=1\r\n"},  // a new entry goes first
+        {"MAP=x\r\nGRID=1\r\nMAP=y\r\n", "", "GRID=1\r\n"},
+        {"MAP=x\r\n", "", ""},
+        {"A=1\r\nMAP =x\r\n map=y\r\n", "c", "A=1\r\nMAP=c\r\n"},
+        {"map\t= x\r\nMAPFILE=b\r\nMAP\r\nM AP=d", "c", "MAP=c\r\nMAPFILE=b\r\nMAP\r\nM AP=d\r\n"},
+        // The byte order mark stays first, but never on one line with the entry.
+        {bom + "MAP=x\r\nA=1", "c", bom + "\r\nMAP=c\r\nA=1\r\n"},
+        {bom + " Map =x", "", bom + "\r\n"},
+        {bom + "[Editor]\r\nA=1", "c", bom + "\r\nMAP=c\r\n[Editor]\r\nA=1\r\n"},
+        {bom + "\r\n[Editor]", "c", bom + "\r\nMAP=c\r\n[Editor]\r\n"},
+        {bom + "[Editor]\nMAP=x", "c", bom + "[Editor]\r\nMAP=c\r\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RewriteEntry(c.before, "MAP", c.value, AsciiNamesEqual), c.after) << "before: " << c.before;
+    }
+    // UTF-16 or NUL padding: not single-byte text, so no rewrite.
+    for (std::string_view nul : {std::string_view("\xFF\xFE[\0", 4), std::string_view("A=1\r\n\0\0", 7)})
+        EXPECT_EQ(RewriteEntry(nul, "MAP", "c", AsciiNamesEqual), std::nullopt);
 }
 
 TEST(MapText, RewrittenTextReadsBackTheValue) {
-    const std::string rewritten = RewriteEntry("\xEF\xBB\xBFMAP=x\r\n", "MAP", "C:\\B.MAP", AsciiNamesEqual);
+    const std::string rewritten = *RewriteEntry("\xEF\xBB\xBFMAP=x\r\n", "MAP", "C:\\B.MAP", AsciiNamesEqual);
     EXPECT_EQ(FindEntryValue(rewritten, "MAP", AsciiNamesEqual), "C:\\B.MAP");
-    EXPECT_TRUE(rewritten.starts_with("\xEF\xBB\xBFMAP=x\r\n"));
+    EXPECT_TRUE(rewritten.starts_with("\xEF\xBB\xBF"));
 }
 
 TEST(MapText, FolderPartEndsAtTheLastBackslashOrColon) {

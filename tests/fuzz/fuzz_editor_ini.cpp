@@ -1,12 +1,15 @@
 // editor.ini's text: the line split, the MAP lookup and the rewrite never
 // crash, the split and the lookup agree with a plain byte-by-byte reading,
-// and the rewrite reads back the written value and keeps every other line
-// in order. Any failed check aborts.
+// and the rewrite refuses text with a NUL, reads back the written value,
+// keeps every line that does not stand for MAP (names trimmed) in order and
+// leaves one MAP line: in place of the first one, or first. Any failed check
+// aborts.
 //
 // Input: one byte n, then n % 64 bytes of value, then the file's text.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,10 +53,31 @@ bool IsMapLine(std::string_view line) {
     return equalsSign != std::string_view::npos && AsciiNamesEqual(line.substr(0, equalsSign), kEntry);
 }
 
+// The rewrite's view: names with blanks and tabs around them trimmed.
+bool StandsForMap(std::string_view line) {
+    const size_t equalsSign = line.find('=');
+    if (equalsSign == std::string_view::npos) return false;
+    std::string_view name = line.substr(0, equalsSign);
+    while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.remove_prefix(1);
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+    return AsciiNamesEqual(name, kEntry);
+}
+
+constexpr std::string_view kMark = "\xEF\xBB\xBF";  // a UTF-8 byte order mark
+
+// The lines after the mark of a marked text, where it may stand on a line of its own.
+Lines LinesAfterTheMark(std::string_view text, bool marked) {
+    Lines lines = LinesByTheRules(text);
+    if (!marked) return lines;
+    lines[0].remove_prefix(3);
+    if (lines[0].empty()) lines.erase(lines.begin());
+    return lines;
+}
+
 Lines WithoutMapLines(const Lines& lines) {
     Lines kept;
     for (const auto& line : lines) {
-        if (!IsMapLine(line)) kept.push_back(line);
+        if (!StandsForMap(line)) kept.push_back(line);
     }
     return kept;
 }
@@ -87,8 +111,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     Check(FindEntryValue(text, kEntry, AsciiNamesEqual) == expectedValue, "lookup differs from the rules", text, value);
 
-    const std::string rewritten = RewriteEntry(text, kEntry, value, AsciiNamesEqual);
-    if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) return 0;
+    const std::optional<std::string> result = RewriteEntry(text, kEntry, value, AsciiNamesEqual);
+    Check(result.has_value() == (text.find('\0') == std::string_view::npos), "a NUL must refuse the rewrite", text,
+          value);
+    if (!result || value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) return 0;
+    const std::string& rewritten = *result;
 
     // Every line of the result ends in CR LF, so splitting gives it back.
     const Lines after = LinesByTheRules(rewritten);
@@ -101,19 +128,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     Check(FindEntryValue(rewritten, kEntry, AsciiNamesEqual) == value, "the written value does not read back", text,
           value);
-    Check(WithoutMapLines(after) == WithoutMapLines(lines), "other lines lost or moved", text, value);
+    const bool marked = text.starts_with(kMark);
+    Check(!marked || rewritten.starts_with(kMark), "the mark moved", text, value);
+    const Lines before = LinesAfterTheMark(text, marked), written = LinesAfterTheMark(rewritten, marked);
+    Check(WithoutMapLines(written) == WithoutMapLines(before), "other lines lost or moved", text, value);
 
-    // One MAP line (none for an empty value), where the first one was or at the end.
+    // One MAP line (none for an empty value), where the first one was or first.
     size_t firstMapAt = 0;
-    while (firstMapAt < lines.size() && !IsMapLine(lines[firstMapAt])) ++firstMapAt;
+    while (firstMapAt < before.size() && !StandsForMap(before[firstMapAt])) ++firstMapAt;
+    if (firstMapAt == before.size()) firstMapAt = 0;
     size_t mapLines = 0, mapAt = 0;
-    for (size_t i = 0; i < after.size(); ++i) {
-        if (IsMapLine(after[i])) ++mapLines, mapAt = i;
+    for (size_t i = 0; i < written.size(); ++i) {
+        if (StandsForMap(written[i])) ++mapLines, mapAt = i;
     }
     Check(mapLines == (value.empty() ? 0u : 1u), "wrong number of MAP lines", text, value);
-    Check(value.empty() || mapAt == firstMapAt, "the MAP line moved", text, value);
+    Check(value.empty() || (mapAt == firstMapAt && IsMapLine(written[mapAt])), "the MAP line moved", text, value);
 
-    Check(RewriteEntry(rewritten, kEntry, value, AsciiNamesEqual) == rewritten, "a second rewrite changes the text",
-          text, value);
+    // Removing the entry may bring a line that starts with a byte order mark to
+    // the front, where a second rewrite takes the mark for the file's.
+    Check(value.empty() || RewriteEntry(rewritten, kEntry, value, AsciiNamesEqual) == rewritten,
+          "a second rewrite changes the text", text, value);
     return 0;
 }
