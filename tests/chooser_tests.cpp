@@ -3,7 +3,6 @@
 #include "maps/chooser.h"
 #include "module/state.h"
 #include "support/fake_host.h"
-#include "support/temp_folder.h"
 
 namespace {
 
@@ -38,17 +37,6 @@ TEST_F(Chooser, RecordStartsAtTheCurrentMap) {
     DestroyWindow(client);
     PrepareMapFileDialog(dialog, "C:\\Maps\\One.map");
     EXPECT_EQ(dialog.record.hwndOwner, nullptr);
-}
-
-TEST_F(Chooser, StartsAtTheLongFormOfAnExistingMap) {
-    TempFolder maps;
-    maps.Write("Harbour at Dusk.map", "map");
-    const std::string shortPath = ShortPath(maps.PathOf("Harbour at Dusk.map"));
-    ASSERT_NE(shortPath, maps.PathOf("Harbour at Dusk.map"));
-    PrepareMapFileDialog(dialog, shortPath);
-    const std::wstring longPath(dialog.file);
-    EXPECT_TRUE(longPath.ends_with(L"\\Harbour at Dusk.map"));
-    EXPECT_EQ(dialog.initialFolder, longPath.substr(0, longPath.size() - 19));
 }
 
 TEST_F(Chooser, EmptyOrBareNamesGiveAnEmptyInitialFolder) {
