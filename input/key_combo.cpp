@@ -25,7 +25,8 @@ std::vector<KeyEvent> KeyComboEvents(uint16_t key, ShiftState modifiers, bool ex
         if (modifiers & modifier.bit) events.push_back({modifier.virtualKey, 0});
     }
     for (const HeldKey& held : heldKeys) {
-        if (!(modifiers & held.bit)) events.push_back({held.virtualKey, kKeyEventUp | (held.extended ? kKeyEventExtended : 0)});
+        const uint32_t flags = kKeyEventUp | (held.extended ? kKeyEventExtended : 0);
+        if (!(modifiers & held.bit)) events.push_back({held.virtualKey, flags});
     }
     const uint8_t virtualKey = static_cast<uint8_t>(key & 0xFF);
     const uint32_t keyFlags = extended ? kKeyEventExtended : 0;

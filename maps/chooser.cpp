@@ -33,26 +33,18 @@ AnsiPath AnsiFromWide(const std::wstring& text) {
     return {ansi, converted > 0 && !usedDefault};
 }
 
-// The system's answer in a path buffer, or empty text when it has none that fits.
-template <class PathCall>
-std::wstring PathFromSystem(PathCall call) {
-    std::wstring buffer(kMapFileBufferSize, L'\0');
-    const DWORD length = call(buffer.data(), kMapFileBufferSize);
-    buffer.resize(length > 0 && length < kMapFileBufferSize ? length : 0);
-    return buffer;
-}
-
 // The long form of a path whose file exists. Only paths that fit MAX_PATH
 // are asked about: Wine's GetLongPathNameW crashes on very long ones.
 std::wstring LongFormOf(const std::wstring& path) {
     if (path.empty() || path.size() >= MAX_PATH) return path;
-    const std::wstring longForm =
-        PathFromSystem([&](wchar_t* buffer, DWORD size) { return GetLongPathNameW(path.c_str(), buffer, size); });
+    const std::wstring longForm = PathFromSystem<wchar_t>(
+        [&](wchar_t* buffer, DWORD size) { return GetLongPathNameW(path.c_str(), buffer, size); });
     return longForm.empty() ? path : longForm;
 }
 
 std::wstring ShortFormOf(const std::wstring& path) {
-    return PathFromSystem([&](wchar_t* buffer, DWORD size) { return GetShortPathNameW(path.c_str(), buffer, size); });
+    return PathFromSystem<wchar_t>(
+        [&](wchar_t* buffer, DWORD size) { return GetShortPathNameW(path.c_str(), buffer, size); });
 }
 
 // The dialog's errors are 16-bit codes, written in hexadecimal where they are documented.
@@ -64,7 +56,7 @@ std::string DialogErrorText(DWORD code) {
 
 void PrepareMapFileDialog(MapFileDialog& dialog, const std::string& current) {
     const std::wstring start = LongFormOf(WideFromAnsi(current));
-    const size_t copied = start.copy(dialog.file, kMapFileBufferSize - 1);
+    const size_t copied = start.copy(dialog.file, kPathBufferSize - 1);
     dialog.file[copied] = L'\0';
     dialog.initialFolder = FolderPartOf(start);
 
@@ -75,7 +67,7 @@ void PrepareMapFileDialog(MapFileDialog& dialog, const std::string& current) {
     // A window that is gone would make the dialog fail; without an owner it still opens.
     record.hwndOwner = IsWindow(g_state.clientWindow) ? g_state.clientWindow : nullptr;
     record.lpstrFile = dialog.file;
-    record.nMaxFile = kMapFileBufferSize;
+    record.nMaxFile = kPathBufferSize;
     record.lpstrFilter = kMapFilter;
     record.nFilterIndex = 1;
     record.lpstrInitialDir = dialog.initialFolder.c_str();  // empty text, never null

@@ -8,12 +8,12 @@
 
 #include <string>
 
-constexpr DWORD kMapFileBufferSize = 2049;  // 2048 characters and the NUL
+#include "../module/system_path.h"
 
 // Everything the dialog is given, filled in place: the record points into
 // the buffer and the folder text beside it.
 struct MapFileDialog {
-    wchar_t file[kMapFileBufferSize];
+    wchar_t file[kPathBufferSize];
     std::wstring initialFolder;
     OPENFILENAMEW record;
 };

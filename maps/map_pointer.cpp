@@ -8,13 +8,13 @@
 #include "../module/host_link.h"
 #include "../module/scoped_win.h"
 #include "../module/state.h"
+#include "../module/system_path.h"
 #include "../module/text.h"
 #include "../resources/string_ids.h"
 #include "map_text.h"
 
 namespace {
 
-constexpr DWORD kPathBufferSize = 2049;      // 2048 characters and the NUL
 constexpr LONGLONG kLargestFile = 16 << 20;  // editor.ini is a few lines; anything this big is something else
 constexpr DWORD kNewFileNames = 16;          // names tried for the new text's file before writing in place
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -74,19 +74,17 @@ bool IsExistingFile(DWORD attributes) {
 // The 8.3 form that the client expects, or the path itself when the system
 // has none that fits.
 std::string ShortPathOf(const std::string& path) {
-    char buffer[kPathBufferSize] = {};
-    const DWORD length = GetShortPathNameA(path.c_str(), buffer, kPathBufferSize);
-    if (length == 0 || length >= kPathBufferSize) return path;
-    return std::string(buffer, length);
+    const std::string shortPath =
+        PathFromSystem<char>([&](char* buffer, DWORD size) { return GetShortPathNameA(path.c_str(), buffer, size); });
+    return shortPath.empty() ? path : shortPath;
 }
 
 // The path that an open file or folder really has, links followed; empty when
 // the system cannot tell.
 std::string FinalPathOf(HANDLE handle) {
-    char buffer[kPathBufferSize] = {};
-    const DWORD length =
-        GetFinalPathNameByHandleA(handle, buffer, kPathBufferSize, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    return length == 0 || length >= kPathBufferSize ? std::string() : std::string(buffer, length);
+    return PathFromSystem<char>([&](char* buffer, DWORD size) {
+        return GetFinalPathNameByHandleA(handle, buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    });
 }
 
 // Whether the open file has its content under another name as well: a link

@@ -1,5 +1,6 @@
 #include "file_error.h"
 
+#include "system_path.h"
 #include "text.h"
 
 std::string SystemMessageText(DWORD code) {
@@ -11,9 +12,7 @@ std::string SystemMessageText(DWORD code) {
 }
 
 std::string FullPathOf(const std::string& path) {
-    constexpr DWORD kPathBufferSize = 2049;
-    char buffer[kPathBufferSize] = {};
-    const DWORD length = GetFullPathNameA(path.c_str(), kPathBufferSize, buffer, nullptr);
-    if (length == 0 || length >= kPathBufferSize) return path;
-    return std::string(buffer, length);
+    const std::string full = PathFromSystem<char>(
+        [&](char* buffer, DWORD size) { return GetFullPathNameA(path.c_str(), size, buffer, nullptr); });
+    return full.empty() ? path : full;
 }
