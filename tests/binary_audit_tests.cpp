@@ -124,7 +124,7 @@ protected:
     PeImage image{BinaryFolder() + "\\Tarnwick.dll"};
 };
 
-TEST_F(BinaryAudit, IsA32BitGuiDllWithRandomBaseAndNoExecutableData) {
+TEST_F(BinaryAudit, IsA32BitGuiDllForVistaWithRandomBaseAndNoExecutableData) {
     ASSERT_TRUE(image.Loaded());
     EXPECT_EQ(image.Headers().Signature, IMAGE_NT_SIGNATURE);
     EXPECT_EQ(image.Headers().FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
@@ -132,6 +132,9 @@ TEST_F(BinaryAudit, IsA32BitGuiDllWithRandomBaseAndNoExecutableData) {
     const auto& optional = image.Headers().OptionalHeader;
     EXPECT_EQ(optional.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
     EXPECT_EQ(optional.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    // Windows Vista, whose calls it needs (GetFinalPathNameByHandle and others).
+    EXPECT_EQ(optional.MajorOperatingSystemVersion * 100 + optional.MinorOperatingSystemVersion, 600);
+    EXPECT_EQ(optional.MajorSubsystemVersion * 100 + optional.MinorSubsystemVersion, 600);
     constexpr WORD kProtections = IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_NX_COMPAT;
     EXPECT_EQ(optional.DllCharacteristics & kProtections, kProtections);
 }
