@@ -1,5 +1,6 @@
 #include "chooser.h"
 
+#include "../module/code_page.h"
 #include "../module/file_error.h"
 #include "../module/state.h"
 #include "../module/text.h"
@@ -9,29 +10,6 @@ namespace {
 
 constexpr wchar_t kMapFilter[] = L"Map Files (*.map)\0*.map\0All Files (*.*)\0*.*\0";
 constexpr wchar_t kTitle[] = L"Tarnwick: Choose a MAP file...";
-
-std::wstring WideFromAnsi(const std::string& text) {
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    std::wstring wide(MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
-    return wide;
-}
-
-AnsiPath AnsiFromWide(const std::wstring& text) {
-    if (text.empty()) return {"", true};
-    // With UTF-8 as the ANSI code page every character converts, and the
-    // call refuses the default-character flags.
-    const bool utf8 = GetACP() == CP_UTF8;
-    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    BOOL usedDefault = FALSE;
-    BOOL* const reportDefault = utf8 ? nullptr : &usedDefault;
-    const int size = static_cast<int>(text.size());
-    std::string ansi(WideCharToMultiByte(CP_ACP, flags, text.data(), size, nullptr, 0, nullptr, reportDefault), '\0');
-    const int converted = WideCharToMultiByte(CP_ACP, flags, text.data(), size, ansi.data(),
-                                              static_cast<int>(ansi.size()), nullptr, reportDefault);
-    return {ansi, converted > 0 && !usedDefault};
-}
 
 // The long form of a path whose file exists. Only paths that fit MAX_PATH
 // are asked about: Wine's GetLongPathNameW crashes on very long ones.
@@ -54,6 +32,8 @@ std::string DialogErrorText(DWORD code) {
 
 }  // namespace
 
+HWND LiveClientWindow() { return IsWindow(g_state.clientWindow) ? g_state.clientWindow : nullptr; }
+
 void PrepareMapFileDialog(MapFileDialog& dialog, const std::string& current) {
     const std::wstring start = LongFormOf(WideFromAnsi(current));
     const size_t copied = start.copy(dialog.file, kPathBufferSize - 1);
@@ -65,7 +45,7 @@ void PrepareMapFileDialog(MapFileDialog& dialog, const std::string& current) {
     static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEW) == 88, "the full record, reserved fields included");
     record.lStructSize = sizeof(record);
     // A window that is gone would make the dialog fail; without an owner it still opens.
-    record.hwndOwner = IsWindow(g_state.clientWindow) ? g_state.clientWindow : nullptr;
+    record.hwndOwner = LiveClientWindow();
     record.lpstrFile = dialog.file;
     record.nMaxFile = kPathBufferSize;
     record.lpstrFilter = kMapFilter;

@@ -18,6 +18,9 @@ struct MapFileDialog {
     OPENFILENAMEW record;
 };
 
+// The client window while it exists, which owns the dialog; null otherwise.
+HWND LiveClientWindow();
+
 // Sets the dialog up to start at current, the MAP value in the ANSI code
 // page: at its long form where the file exists, the name cut to 2048
 // characters, the initial folder from the whole path, the map filter

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "../module/code_page.h"
 #include "../module/file_error.h"
 #include "../module/host_link.h"
 #include "../module/scoped_win.h"
@@ -81,32 +82,33 @@ std::string ShortPathOf(const std::string& path) {
 
 // The path that an open file or folder really has, links followed; empty when
 // the system cannot tell.
-std::string FinalPathOf(HANDLE handle) {
-    return PathFromSystem<char>([&](char* buffer, DWORD size) {
-        return GetFinalPathNameByHandleA(handle, buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+std::wstring FinalPathOf(HANDLE handle) {
+    return PathFromSystem<wchar_t>([&](wchar_t* buffer, DWORD size) {
+        return GetFinalPathNameByHandleW(handle, buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     });
 }
 
-// Whether the open file has its content under another name as well: a link
-// of any kind, or hard links. A rename over it would cut those off.
-bool HasOtherNames(HANDLE file, const std::string& path, DWORD attributes) {
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+bool PathsEqualIgnoringCase(std::wstring_view a, std::wstring_view b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+// Whether the open file has its content under another name as well (see
+// HasOtherNames of the file's text). Wide paths, so that no character of a
+// double-byte code page is taken for a backslash.
+bool OpenFileHasOtherNames(HANDLE file, const std::string& path, DWORD attributes) {
     // The standard record: Wine takes about 1 ms for GetFileInformationByHandle.
     FILE_STANDARD_INFO information = {};
-    if (!GetFileInformationByHandleEx(file, FileStandardInfo, &information, sizeof information) ||
-        information.NumberOfLinks > 1)
-        return true;
-    // A Linux link under Wine looks like a plain file: only where the file
-    // really is tells. The folder's own final path makes short names and
-    // relative paths compare alike.
-    const std::string folder = FolderPartOf(path);
-    ScopedFile folderHandle(CreateFileA(folder.empty() ? "." : folder.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+    const bool counted = GetFileInformationByHandleEx(file, FileStandardInfo, &information, sizeof information);
+    const std::wstring widePath = WideFromAnsi(path);
+    const std::wstring folder = FolderPartOf(widePath);
+    ScopedFile folderHandle(CreateFileW(folder.empty() ? L"." : folder.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    const std::string folderPath = folderHandle.IsValid() ? FinalPathOf(folderHandle.Get()) : std::string();
-    const std::string filePath = FinalPathOf(file);
-    const std::string ownPath = WithTrailingBackslash(folderPath) + path.substr(folder.size());
-    return folderPath.empty() || filePath.empty() ||
-           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, filePath.c_str(), -1, ownPath.c_str(), -1) != CSTR_EQUAL;
+    const std::wstring filePath = FinalPathOf(file);
+    const std::wstring folderPath = folderHandle.IsValid() ? FinalPathOf(folderHandle.Get()) : std::wstring();
+    return HasOtherNames({(attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0, counted ? information.NumberOfLinks : 0,
+                          filePath, folderPath, std::wstring_view(widePath).substr(folder.size())},
+                         PathsEqualIgnoringCase);
 }
 
 struct OldFile {
@@ -120,16 +122,19 @@ OldFile ReadForRewrite(const std::string& target, DWORD attributes) {
     if (!file.IsValid()) throw FileError(CreateErrorText(target, GetLastError()));
     std::optional<std::string> text = ReadAll(file.Get(), target, CreateErrorText);
     if (!text) throw FileError(UpdateErrorText(target, "it is larger than 16 MiB."));
-    return {std::move(*text), HasOtherNames(file.Get(), target, attributes)};
+    return {std::move(*text), OpenFileHasOtherNames(file.Get(), target, attributes)};
 }
 
-// From the start of the file: the whole text, the end of the file after it,
-// and the bytes on the disk. False when any step fails.
-bool WriteWhole(HANDLE file, const std::string& text) {
+// Writes the whole text from the start of the file, ends the file after it
+// and puts the bytes on the disk. Raises FileError naming path.
+void WriteWhole(HANDLE file, const std::string& text, const std::string& path) {
     DWORD written = 0;
-    return SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) &&
-           WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-           written == text.size() && SetEndOfFile(file) && FlushFileBuffers(file);
+    if (!SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) ||
+        !WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
+        throw FileError(WriteErrorText(path, GetLastError()));
+    // A write that takes only part of the text reports no error of its own.
+    if (written != text.size()) throw FileError("Stream write error");
+    if (!SetEndOfFile(file) || !FlushFileBuffers(file)) throw FileError(WriteErrorText(path, GetLastError()));
 }
 
 // A name for the new text's file beside editor.ini: no longer than
@@ -142,13 +147,13 @@ std::string NewFileName(DWORD number) { return "tw" + HexDigits(number, 4) + ".t
 // that a failure at any step leaves the target's old bytes in place. False
 // when no new file can be made there.
 bool ReplaceThroughNewFile(const std::string& target, const std::string& text, DWORD keptAttributes) {
-    const std::string folder = FolderPartOf(target);
+    const std::string folder = FolderPartOf(target, IsAnsiLeadByte);
     for (DWORD i = 0; i < kNewFileNames; ++i) {
         ScopedTempFile temporary(folder + NewFileName(GetCurrentProcessId() + i),
                                  keptAttributes ? keptAttributes : FILE_ATTRIBUTE_NORMAL);
         if (!temporary.File().IsValid()) continue;
-        if (!WriteWhole(temporary.File().Get(), text) || !temporary.File().Close())
-            throw FileError(WriteErrorText(temporary.Path(), GetLastError()));
+        WriteWhole(temporary.File().Get(), text, temporary.Path());
+        if (!temporary.File().Close()) throw FileError(WriteErrorText(temporary.Path(), GetLastError()));
         if (!MoveFileExA(temporary.Path().c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             throw FileError(CreateErrorText(target, GetLastError()));
         temporary.Keep();
@@ -162,10 +167,17 @@ bool ReplaceThroughNewFile(const std::string& target, const std::string& text, D
 void WriteInPlace(const std::string& target, const std::string& text, const std::string& oldText) {
     ScopedFile file(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) throw FileError(CreateErrorText(target, GetLastError()));
-    if (WriteWhole(file.Get(), text)) return;
-    const DWORD code = GetLastError();
-    WriteWhole(file.Get(), oldText);
-    throw FileError(WriteErrorText(target, code));
+    try {
+        WriteWhole(file.Get(), text, target);
+    } catch (const FileError&) {
+        // The old bytes back as far as the disk takes them; the player hears
+        // of the first failure.
+        try {
+            WriteWhole(file.Get(), oldText, target);
+        } catch (const FileError&) {
+        }
+        throw;
+    }
 }
 
 }  // namespace

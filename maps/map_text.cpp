@@ -108,23 +108,13 @@ std::optional<std::string> RewriteEntry(std::string_view text, std::string_view 
     return result;
 }
 
-namespace {
-
-template <class Char>
-std::basic_string<Char> FolderPart(std::basic_string_view<Char> path) {
-    constexpr Char kSeparators[] = {'\\', ':', 0};
-    const size_t last = path.find_last_of(kSeparators);
-    return last == path.npos ? std::basic_string<Char>() : std::basic_string<Char>(path.substr(0, last + 1));
-}
-
-}  // namespace
-
-std::string FolderPartOf(std::string_view path) { return FolderPart(path); }
-
-std::wstring FolderPartOf(std::wstring_view path) { return FolderPart(path); }
-
 std::optional<std::string> StoredMapPath(const AnsiPath& shortForm, const AnsiPath& longForm) {
     if (shortForm.exact && !shortForm.text.empty()) return shortForm.text;
     if (longForm.exact && !longForm.text.empty()) return longForm.text;
     return std::nullopt;
+}
+
+bool HasOtherNames(const FileIdentity& file, PathsEqual equal) {
+    if (file.reparsePoint || file.links != 1 || file.finalPath.empty() || file.folderFinalPath.empty()) return true;
+    return !equal(file.finalPath, WithTrailingBackslash(file.folderFinalPath) + std::wstring(file.name));
 }

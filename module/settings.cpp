@@ -6,6 +6,7 @@
 
 #include "../host/kessrig.h"
 #include "../resources/string_ids.h"
+#include "code_page.h"
 #include "file_error.h"
 #include "host_link.h"
 #include "scoped_win.h"
@@ -17,7 +18,18 @@ namespace {
 // The framework's pointer is copied at once and never kept.
 std::string CopyHostText(const char* text) { return text ? std::string(text) : std::string(); }
 
+// The profile functions convert the file name to a counted wide string. Past
+// what that holds, Wine's read and wrote win.ini instead (and another build
+// crashed), so such a name is never handed to them.
+bool ProfileFunctionsTake(const std::string& path) {
+    constexpr size_t kLongestProfileName = 32766;
+    return WideFromAnsi(path).size() <= kLongestProfileName;
+}
+
+std::string WriteErrorText(const std::string& settingsPath) { return "Unable to write to " + settingsPath; }
+
 KeyEnableFlags ReadKeyFlags(const std::string& settingsPath) {
+    if (!ProfileFunctionsTake(settingsPath)) return kDefaultKeyFlags;
     constexpr DWORD kValueBufferSize = 2048;
     char value[kValueBufferSize] = {};
     ProfileFlusher flusher(settingsPath);
@@ -32,7 +44,7 @@ KeyEnableFlags ReadKeyFlags(const std::string& settingsPath) {
 void LoadModuleState() {
     ModuleState& state = g_state;
     state.clientRoot = CopyHostText(ks_clroot());
-    state.clientDataRoot = WithTrailingBackslash(CopyHostText(ks_cldataroot()));
+    state.clientDataRoot = WithTrailingBackslash(CopyHostText(ks_cldataroot()), IsAnsiLeadByte);
     state.mapPointerPath = state.clientDataRoot + LoadText(IDS_MAP_POINTER_FILE);
     state.settingsPath = CopyHostText(ks_moddocroot(state.moduleId)) + '\\' + LoadText(IDS_SETTINGS_FILE);
 
@@ -44,9 +56,10 @@ void LoadModuleState() {
 void SaveModuleSettings() {
     const ModuleState& state = g_state;
     const std::string value = std::to_string(KeyFlagsOf(state.f12Enabled, state.controlTEnabled));
+    if (!ProfileFunctionsTake(state.settingsPath)) throw FileError(WriteErrorText(state.settingsPath));
     ProfileFlusher flusher(state.settingsPath);
     if (!WritePrivateProfileStringA(LoadText(IDS_SETTINGS_SECTION).c_str(), LoadText(IDS_SETTINGS_KEY).c_str(),
                                     value.c_str(), state.settingsPath.c_str())) {
-        throw FileError("Unable to write to " + state.settingsPath);
+        throw FileError(WriteErrorText(state.settingsPath));
     }
 }

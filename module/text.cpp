@@ -106,10 +106,47 @@ std::string ActiveKeysLine(bool f12Enabled, bool controlTEnabled) {
     return "Tarnwick: Press " + keys + " to activate.";
 }
 
-std::string WithTrailingBackslash(std::string_view folder) {
+namespace {
+
+// Hands where each character of an ANSI text begins to visit, in order. A
+// lead byte at the very end stands alone.
+template <class Visit>
+void ForEachCharacter(std::string_view text, IsLeadByte isLeadByte, Visit visit) {
+    for (size_t at = 0; at < text.size(); at += isLeadByte(text[at]) && at + 1 < text.size() ? 2 : 1) visit(at);
+}
+
+bool IsFolderSeparator(wchar_t c) { return c == L'\\' || c == L':'; }
+
+}  // namespace
+
+std::string WithTrailingBackslash(std::string_view folder, IsLeadByte isLeadByte) {
+    size_t last = folder.size();
+    ForEachCharacter(folder, isLeadByte, [&](size_t at) { last = at; });
     std::string result(folder);
-    if (!result.empty() && result.back() != '\\') result += '\\';
+    if (last < folder.size() && folder[last] != '\\') result += '\\';
     return result;
+}
+
+std::wstring WithTrailingBackslash(std::wstring_view folder) {
+    std::wstring result(folder);
+    if (!result.empty() && result.back() != L'\\') result += L'\\';
+    return result;
+}
+
+std::string FolderPartOf(std::string_view path, IsLeadByte isLeadByte) {
+    size_t end = 0;
+    ForEachCharacter(path, isLeadByte, [&](size_t at) {
+        if (IsFolderSeparator(static_cast<unsigned char>(path[at]))) end = at + 1;
+    });
+    return std::string(path.substr(0, end));
+}
+
+std::wstring FolderPartOf(std::wstring_view path) {
+    size_t end = 0;
+    for (size_t at = 0; at < path.size(); ++at) {
+        if (IsFolderSeparator(path[at])) end = at + 1;
+    }
+    return std::wstring(path.substr(0, end));
 }
 
 std::string TrimMessageTail(std::string_view message) {

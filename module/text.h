@@ -30,8 +30,26 @@ std::string UpperCaseAscii(std::string_view text);
 // The last line of the information text: which keys start a selection.
 std::string ActiveKeysLine(bool f12Enabled, bool controlTEnabled);
 
-// A folder text with exactly one backslash added when it lacks one; empty stays empty.
-std::string WithTrailingBackslash(std::string_view folder);
+// Whether a byte begins a two-byte character of the ANSI code page, whose
+// second byte may be a backslash (0x5C) in the double-byte code pages.
+// Windows asks the code page; tests pass a code page's rule.
+using IsLeadByte = bool (*)(char byte);
+
+// A folder text with a backslash added when its last character is none;
+// empty stays empty.
+std::string WithTrailingBackslash(std::string_view folder, IsLeadByte isLeadByte);
+std::wstring WithTrailingBackslash(std::wstring_view folder);
+
+// Everything up to and including the last backslash or colon; empty without one.
+std::string FolderPartOf(std::string_view path, IsLeadByte isLeadByte);
+std::wstring FolderPartOf(std::wstring_view path);
+
+// A path converted to the ANSI code page; exact when no character of it had
+// to be replaced.
+struct AnsiPath {
+    std::string text;
+    bool exact;
+};
 
 // A system error text without the trailing blanks, control characters and
 // full stops that would end a chat line badly.

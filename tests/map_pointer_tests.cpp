@@ -26,14 +26,6 @@ HANDLE OpenHeld(const std::string& path, DWORD access, DWORD share) {
     return CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// A rename over the file gives it a new number; a write in place keeps it.
-DWORD FileNumberOf(const std::string& path) {
-    ScopedFile file(OpenHeld(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
-    BY_HANDLE_FILE_INFORMATION information = {};
-    GetFileInformationByHandle(file.Get(), &information);
-    return information.nFileIndexLow;
-}
-
 // The names that a write in this process tries for its new file, in order.
 std::string NewFileName(DWORD attempt) {
     char name[16];

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "maps/map_text.h"
@@ -96,12 +97,26 @@ TEST(MapText, RewrittenTextReadsBackTheValue) {
     EXPECT_TRUE(rewritten.starts_with("\xEF\xBB\xBF"));
 }
 
-TEST(MapText, FolderPartEndsAtTheLastBackslashOrColon) {
-    EXPECT_EQ(FolderPartOf(L"C:\\Maps\\One.map"), L"C:\\Maps\\");
-    EXPECT_EQ(FolderPartOf(L"C:One.map"), L"C:");
-    EXPECT_EQ(FolderPartOf(L"D:\\a:b\\c"), L"D:\\a:b\\");
-    EXPECT_EQ(FolderPartOf(L"One.map"), L"");
-    EXPECT_EQ(FolderPartOf(L""), L"");
+bool WideNamesEqual(std::wstring_view a, std::wstring_view b) {
+    auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](wchar_t x, wchar_t y) { return lower(x) == lower(y); });
+}
+
+TEST(MapText, OnlyAPlainFileOfItsOwnNameIsReplacedByARename) {
+    const FileIdentity plain = {false, 1, L"\\\\?\\C:\\Data\\editor.ini", L"\\\\?\\C:\\Data", L"EDITOR.INI"};
+    auto with = [&](auto change) {
+        FileIdentity file = plain;
+        change(file);
+        return HasOtherNames(file, WideNamesEqual);
+    };
+    EXPECT_FALSE(HasOtherNames(plain, WideNamesEqual));
+    EXPECT_FALSE(with([](FileIdentity& f) { f.finalPath = L"\\\\?\\C:\\editor.ini", f.folderFinalPath = L"\\\\?\\C:\\"; }));
+    EXPECT_TRUE(with([](FileIdentity& f) { f.reparsePoint = true; }));
+    EXPECT_TRUE(with([](FileIdentity& f) { f.links = 2; }));
+    EXPECT_TRUE(with([](FileIdentity& f) { f.links = 0; }));  // the system could not tell
+    EXPECT_TRUE(with([](FileIdentity& f) { f.finalPath = L"\\\\?\\C:\\Real\\editor.ini"; }));  // a link
+    EXPECT_TRUE(with([](FileIdentity& f) { f.finalPath = {}; }));
+    EXPECT_TRUE(with([](FileIdentity& f) { f.folderFinalPath = {}; }));
 }
 
 TEST(MapText, StoredPathIsTheFirstFormTheAnsiClientCanOpen) {

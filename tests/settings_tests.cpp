@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <memory>
+
 #include "module/exports.h"
 #include "module/state.h"
 #include "support/fake_host.h"
@@ -101,6 +105,23 @@ TEST_F(Settings, UnwritableSettingsAreReportedNotThrown) {
     EXPECT_EQ(TakeSpoken(), std::vector<std::string>{"Tarnwick: Unable to write to " + docs.PathOf("missing") +
                                                       "\\Tarnwick.ini"});
     EXPECT_TRUE(g_state.f12Enabled);
+}
+
+// Past what the profile functions take, Wine's read and wrote win.ini: a
+// value planted there must not be read, and nothing may be written there.
+TEST_F(Settings, SettingsPathsTooLongForTheProfileFunctionsNeverReachWinIni) {
+    ASSERT_TRUE(WritePrivateProfileStringA("Main", "Flags", "1", "win.ini"));
+    const std::shared_ptr<void> removePlanted(nullptr, [](void*) { WritePrivateProfileStringA("Main", nullptr, nullptr, "win.ini"); });
+    Fake().moduleDocRoot = docs.PathOf(std::string(32767, 'x'));
+    Start();
+    EXPECT_FALSE(g_state.f12Enabled);
+    EXPECT_TRUE(g_state.controlTEnabled);
+    g_state.controlTEnabled = false;
+    on_module(KS_EVENT_SAVE, nullptr);
+    EXPECT_EQ(TakeSpoken(), std::vector<std::string>{"Tarnwick: Unable to write to " + g_state.settingsPath});
+    char planted[8] = {};
+    GetPrivateProfileStringA("Main", "Flags", "", planted, sizeof planted, "win.ini");
+    EXPECT_STREQ(planted, "1");
 }
 
 TEST_F(Settings, SecondStartDropsUnsavedToggles) {

@@ -63,10 +63,40 @@ TEST(CommandText, ActiveKeysLineForEverySwitchState) {
     EXPECT_EQ(ActiveKeysLine(true, true), "Tarnwick: Press F12 or Control-T to activate.");
 }
 
-TEST(PathText, TrailingBackslashAddedOnce) {
-    EXPECT_EQ(WithTrailingBackslash("C:\\Games\\Client"), "C:\\Games\\Client\\");
-    EXPECT_EQ(WithTrailingBackslash("C:\\Games\\Client\\"), "C:\\Games\\Client\\");
-    EXPECT_EQ(WithTrailingBackslash(""), "");
+// Shift-JIS (code page 932), where the second byte of a character may be a
+// backslash: 表 is 95 5C.
+bool ShiftJisLeadByte(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+bool SingleByte(char) { return false; }
+const std::string kData = "C:\\\x83\x66\x81\x5B\x83\x5E\x95\x5C";  // C:\データ表
+
+TEST(PathText, FolderRulesGoByCharactersNotBytes) {
+    const struct {
+        std::string text, withBackslash, folderPart;
+        IsLeadByte isLeadByte = ShiftJisLeadByte;
+    } cases[] = {
+        {"C:\\Games\\Client", "C:\\Games\\Client\\", "C:\\Games\\"},
+        {"C:\\Games\\Client\\", "C:\\Games\\Client\\", "C:\\Games\\Client\\"},
+        {"", "", ""},
+        {"D:a", "D:a\\", "D:"},
+        {kData, kData + "\\", "C:\\"},
+        {kData + "\\", kData + "\\", kData + "\\"},
+        {kData + "\\editor.ini", kData + "\\editor.ini\\", kData + "\\"},
+        {"C:\\\x95", "C:\\\x95\\", "C:\\"},  // a lead byte at the end stands alone
+        {kData, kData, kData, SingleByte},   // in a single-byte code page 5C is a backslash
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WithTrailingBackslash(c.text, c.isLeadByte), c.withBackslash) << c.text;
+        EXPECT_EQ(FolderPartOf(c.text, c.isLeadByte), c.folderPart) << c.text;
+    }
+    EXPECT_EQ(WithTrailingBackslash(L"C:\\Maps"), L"C:\\Maps\\");
+    EXPECT_EQ(WithTrailingBackslash(L"C:\\"), L"C:\\");
+    EXPECT_EQ(FolderPartOf(L"C:\\Maps\\One.map"), L"C:\\Maps\\");
+    EXPECT_EQ(FolderPartOf(L"C:One.map"), L"C:");
+    EXPECT_EQ(FolderPartOf(L"D:\\a:b\\c"), L"D:\\a:b\\");
+    EXPECT_EQ(FolderPartOf(L"One.map"), L"");
 }
 
 TEST(ErrorText, SystemMessageTailIsTrimmed) {

@@ -3,12 +3,24 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
-// The system's 8.3 form of a path; empty when it has none.
+// Text in the ANSI code page, and back; "?" for what it lacks.
+std::wstring Wide(const std::string& text);
+std::string Ansi(const std::wstring& text);
+
+// The system's 8.3 form of a path, in the ANSI code page; empty when it has none.
+std::string ShortPath(const std::wstring& path);
 std::string ShortPath(const std::string& path);
 
 // The process's current folder.
 std::string CurrentFolder();
+
+// A rename over a file gives it a new number; a write in place keeps it.
+unsigned long FileNumberOf(const std::string& path);
+
+// Runs a program on the Linux side of Wine and waits for it; false outside Wine.
+bool RunOnLinux(std::vector<const char*> arguments);
 
 class TempFolder {
 public:
