@@ -22,6 +22,16 @@ public:
     SelectionMark& operator=(const SelectionMark&) = delete;
 };
 
+HWND TopWindowOf(HWND window) { return window ? GetAncestor(window, GA_ROOT) : nullptr; }
+
+// Brings the window to the front when the dialog left another one active:
+// the keys go to the front window, whichever it is. False when it cannot.
+bool IsBroughtToFront(HWND window) {
+    if (!window) return false;
+    if (GetForegroundWindow() != window) SetForegroundWindow(window);
+    return GetForegroundWindow() == window;
+}
+
 }  // namespace
 
 int32_t SelectThenAnswer(int32_t answer) noexcept {
@@ -35,21 +45,29 @@ int32_t SelectThenAnswer(int32_t answer) noexcept {
 
 void RunMapSelection() {
     ModuleState& state = g_state;
-    // The dialog may leave the current folder anywhere, and so may an error.
-    CurrentFolderRestorer restorer(state.clientRoot);
+    // A relative data folder of the framework's means the client's program folder.
+    const CurrentFolderAnchor clientFolder(state.clientRoot);
     if (state.clientDataRoot.empty()) {
         Speak("Tarnwick: Error - Unable to find Veldara folder.");
         return;
     }
+    // The player pressed the key here: without an owner, the dialog's close
+    // may activate any other window, and the keys must come back here.
+    const HWND pressedIn = TopWindowOf(GetFocus());
     const std::wstring chosen = ChooseMapFile(ReadMapPointer());
     if (chosen.empty()) {
         Speak("Tarnwick: Canceled. Dream not uploaded.");
         return;
     }
-    SetCurrentDirectoryA(state.clientRoot.c_str());
+    clientFolder.Return();  // the dialog moved it
     WriteMapPointer(ClientPathOf(chosen));
-    Speak("Tarnwick: New dream file is " + ChatTextOf(chosen));
+    const HWND owner = LiveClientWindow();
+    const bool keysReachTheClient = IsBroughtToFront(owner ? TopWindowOf(owner) : pressedIn);
+    // Keys that would reach another window stay unsent; the player's own
+    // Control-T then passes once, as when ours never comes back.
+    Speak("Tarnwick: New dream file is " + ChatTextOf(chosen) +
+          (keysReachTheClient ? "" : ". Press Control-T to upload it."));
     // Only now: had the write failed, the player's next Control-T must ask again.
     state.selfSentUpload = true;
-    SendKeyCombo(kVirtualKeyT, kControl, false);
+    if (keysReachTheClient) SendKeyCombo(kVirtualKeyT, kControl, false);
 }

@@ -54,14 +54,17 @@ private:
     std::string path_;
 };
 
-// Sets the process's current folder to a fixed one when the owner goes: the
-// chooser dialog may leave it anywhere.
-class CurrentFolderRestorer {
+// Keeps the process's current folder at a fixed one: sets it now, again on
+// request, and when the owner goes. Relative paths then mean that folder,
+// wherever the chooser dialog or an error left the current folder.
+class CurrentFolderAnchor {
 public:
-    explicit CurrentFolderRestorer(std::string folder) : folder_(std::move(folder)) {}
-    ~CurrentFolderRestorer() { SetCurrentDirectoryA(folder_.c_str()); }
-    CurrentFolderRestorer(const CurrentFolderRestorer&) = delete;
-    CurrentFolderRestorer& operator=(const CurrentFolderRestorer&) = delete;
+    explicit CurrentFolderAnchor(std::string folder) : folder_(std::move(folder)) { Return(); }
+    ~CurrentFolderAnchor() { Return(); }
+    CurrentFolderAnchor(const CurrentFolderAnchor&) = delete;
+    CurrentFolderAnchor& operator=(const CurrentFolderAnchor&) = delete;
+
+    void Return() const { SetCurrentDirectoryA(folder_.c_str()); }
 
 private:
     std::string folder_;

@@ -7,11 +7,14 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <thread>
 
+#include "module/system_path.h"
 #include "support/loaded_module.h"
 #include "support/temp_folder.h"
 
@@ -26,30 +29,8 @@ constexpr auto kTimeout = std::chrono::seconds(10);
 constexpr int kFileNameBox = 0x47C;
 constexpr int kFileTypeBox = 0x470;
 
-std::wstring Wide(const std::string& text) {
-    wchar_t buffer[2049] = {};
-    return std::wstring(buffer, MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, buffer, 2049) - 1);
-}
-
-std::string ShortPathOf(const std::wstring& path) {
-    wchar_t wide[2049] = {};
-    GetShortPathNameW(path.c_str(), wide, 2049);
-    char ansi[2049] = {};
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, sizeof ansi, nullptr, nullptr);
-    return ansi;
-}
-
-// Runs a program on the Linux side of Wine and waits for it; false outside Wine.
-bool RunOnLinux(std::vector<const char*> arguments) {
-    using Spawn = LONG(__cdecl*)(char* const* arguments, int wait);
-    static const auto spawn = reinterpret_cast<Spawn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "__wine_unix_spawnvp")));
-    arguments.push_back(nullptr);
-    return spawn && spawn(const_cast<char* const*>(arguments.data()), TRUE) == 0;
-}
-
 std::string WindowText(HWND window) {
-    char text[2049] = {};
+    char text[kPathBufferSize] = {};
     GetWindowTextA(window, text, sizeof text);
     return text;
 }
@@ -141,14 +122,14 @@ private:
             Sleep(100);  // let the dialog fill its controls
             seen_.found = true;
             seen_.owner = GetWindow(dialog, GW_OWNER);
-            wchar_t text[2049] = {};
-            GetDlgItemTextW(dialog, kFileNameBox, text, 2049);
+            wchar_t text[kPathBufferSize] = {};
+            GetDlgItemTextW(dialog, kFileNameBox, text, kPathBufferSize);
             seen_.nameBox = text;
             const HWND fileType = GetDlgItem(dialog, kFileTypeBox);
             char typeText[256] = {};
             SendMessageA(fileType, CB_GETLBTEXT, SendMessageA(fileType, CB_GETCURSEL, 0, 0), reinterpret_cast<LPARAM>(typeText));
             seen_.fileType = typeText;
-            SendMessageW(dialog, CDM_GETFOLDERPATH, 2049, reinterpret_cast<LPARAM>(text));
+            SendMessageW(dialog, CDM_GETFOLDERPATH, kPathBufferSize, reinterpret_cast<LPARAM>(text));
             seen_.folder = text;
             if (answer.whileOpen) answer.whileOpen(dialog);
             if (!answer.typeIn.empty()) SetDlgItemTextW(dialog, kFileNameBox, answer.typeIn.c_str());
@@ -253,9 +234,11 @@ protected:
         g_scanMismatches.clear();
     }
 
-    void Start(const char* flags, const char* dataRoot = nullptr) {
-        docs.Write("Tarnwick.ini", std::string("[Main]\r\nFlags=") + flags + "\r\n");
-        ksh_set_folders(clientRoot.Path().c_str(), dataRoot ? dataRoot : data.Path().c_str(), docs.Path().c_str());
+    // With the documents folder docs, or the subfolder docsName of it.
+    void Start(const char* flags, const char* dataRoot = nullptr, const std::string& docsName = "") {
+        const std::string docsRoot = docsName.empty() ? docs.Path() : docs.PathOf(docsName);
+        docs.Write(docsName + (docsName.empty() ? "" : "\\") + "Tarnwick.ini", std::string("[Main]\r\nFlags=") + flags + "\r\n");
+        ksh_set_folders(clientRoot.Path().c_str(), dataRoot ? dataRoot : data.Path().c_str(), docsRoot.c_str());
         ksh_start(1, window);
         module.TakeSpoken();
     }
@@ -341,7 +324,7 @@ TEST_F(EndToEnd, AMapNamedOutsideTheAnsiCodePageGoesInByItsShortName) {
     const HANDLE file = CreateFileW(cyrillic.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     CloseHandle(file);
-    const std::string shortPath = ShortPathOf(cyrillic);
+    const std::string shortPath = ShortPath(cyrillic);
     ASSERT_EQ(shortPath.find('?'), std::string::npos) << shortPath;
 
     DialogWatcher watcher({cyrillic});
@@ -350,7 +333,8 @@ TEST_F(EndToEnd, AMapNamedOutsideTheAnsiCodePageGoesInByItsShortName) {
     Pump(std::chrono::milliseconds(300));
     EXPECT_EQ(g_client.uploads.size(), 1u);
     EXPECT_EQ(data.Read("editor.ini"), "[Editor]\r\nGrid=8\r\nMAP=" + shortPath + "\r\n");
-    EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: New dream file is " + data.PathOf("My Dream Maps\\?????.map")});
+    // "?" for the letters that the code page lacks (all but in 932, which has Cyrillic).
+    EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: New dream file is " + Ansi(cyrillic)});
 }
 
 // Alt still held when the dialog closes would turn our Control-T into
@@ -458,6 +442,163 @@ TEST_F(EndToEnd, AFailedWriteKeepsTheFileAndTheControlTTaken) {
     EXPECT_TRUE(PumpUntil([&] { return again.Done(); }));
     EXPECT_TRUE(again.Seen().found);
     EXPECT_TRUE(g_client.uploads.empty());
+}
+
+// A folder text of the framework's relative to the client's program folder,
+// which the dialog moves the current folder away from.
+TEST_F(EndToEnd, ARelativeDataFolderMeansTheClientsProgramFolder) {
+    const std::string relative = "..\\" + data.Path().substr(data.Path().find_last_of('\\') + 1);
+    Start("3", relative.c_str());
+    DialogWatcher watcher({Wide(secondMap)});
+    Press({VK_CONTROL, 'T'});
+    ASSERT_TRUE(PumpUntil([&] { return !g_client.uploads.empty(); })) << module.TakeSpoken().front();
+    EXPECT_EQ(watcher.Seen().nameBox, L"first dream.map");
+    EXPECT_EQ(data.Read("editor.ini"), "[Editor]\r\nGrid=8\r\nMAP=" + ShortPath(secondMap) + "\r\n");
+}
+
+// Names in the double-byte code page of the run, each folder ending in a
+// character whose second byte is 0x5C, the backslash.
+struct DoubleByteNames {
+    UINT codePage;
+    const wchar_t *dataFolder, *missingFolder, *mapsFolder, *map, *docsFolder;
+};
+constexpr DoubleByteNames kDoubleByteNames[] = {
+    {932, L"\u30C7\u30FC\u30BF\u8868", L"\u7121\u3044\u8868", L"\u5730\u56F3\u30BD", L"\u5922\u306E\u5341.map",
+     L"\u6587\u66F8\u80FD"},  // データ表 無い表 地図ソ 夢の十.map 文書能
+    {950, L"\u8CC7\u6599\u8A31", L"\u6C92\u6709\u8A31", L"\u5730\u5716\u8A31", L"\u5922\u60F3\u8A31.map",
+     L"\u6587\u4EF6\u8A31"},  // 資料許 沒有許 地圖許 夢想許.map 文件許
+};
+
+// The double-byte runs of scripts/test set TARNWICK_CODE_PAGE. Wine reports
+// the code page of LANG even where the Linux locale is missing and it cannot
+// make such names, so the run proves it with a folder that it makes and finds.
+TEST_F(EndToEnd, DoubleByteFoldersEndingInABackslashByteUploadTheChosenMap) {
+    const char* wanted = getenv("TARNWICK_CODE_PAGE");
+    if (wanted) ASSERT_EQ(GetACP(), static_cast<UINT>(atoi(wanted)));
+    const auto names = std::find_if(std::begin(kDoubleByteNames), std::end(kDoubleByteNames),
+                                    [](const DoubleByteNames& n) { return n.codePage == GetACP(); });
+    if (names == std::end(kDoubleByteNames)) GTEST_SKIP() << "needs the ANSI code page 932 or 950";
+    const std::string dataFolder = data.PathOf(Ansi(names->dataFolder)), docsName = Ansi(names->docsFolder);
+    ASSERT_EQ(Wide(dataFolder), Wide(data.Path()) + L"\\" + names->dataFolder) << "not all of it in the code page";
+    ASSERT_TRUE(CreateDirectoryA(dataFolder.c_str(), nullptr) && CreateDirectoryA(docs.PathOf(docsName).c_str(), nullptr));
+    WIN32_FIND_DATAA found = {};
+    FindClose(FindFirstFileA(dataFolder.c_str(), &found));
+    ASSERT_EQ(found.cFileName, Ansi(names->dataFolder)) << "no Linux locale behind the code page";
+    const std::string maps = Ansi(names->mapsFolder);
+    CreateDirectoryA(data.PathOf(maps).c_str(), nullptr);
+    data.Write(maps + "\\" + Ansi(names->map), "dream");
+    const std::string chosen = data.PathOf(maps + "\\" + Ansi(names->map));
+    const std::string stray = dataFolder + "editor.ini";  // what a byte test made of the folder
+
+    // Without and with its backslash; F12 is on only in the documents folder's Tarnwick.ini.
+    for (const std::string& dataRoot : {dataFolder, dataFolder + "\\"}) {
+        data.Write(Ansi(names->dataFolder) + "\\editor.ini", "MAP=" + ShortPath(firstMap) + "\r\n");
+        const DWORD before = FileNumberOf(dataFolder + "\\editor.ini");
+        g_client.uploads.clear();
+        Start("3", dataRoot.c_str(), docsName);
+        DialogWatcher watcher({Wide(chosen)});
+        Press({VK_F12});
+        ASSERT_TRUE(PumpUntil([&] { return !g_client.uploads.empty(); })) << dataRoot;
+        EXPECT_EQ(watcher.Seen().nameBox, L"first dream.map");
+        EXPECT_EQ(data.Read(Ansi(names->dataFolder) + "\\editor.ini"), "MAP=" + ShortPath(chosen) + "\r\n");
+        EXPECT_NE(FileNumberOf(dataFolder + "\\editor.ini"), before) << "not replaced through a new file";
+        EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: New dream file is " + chosen});
+        EXPECT_EQ(GetFileAttributesA(stray.c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+
+    const std::string missing = data.PathOf(Ansi(names->missingFolder));
+    Start("3", missing.c_str(), docsName);
+    DialogWatcher watcher({Wide(chosen)});
+    Press({VK_F12});
+    ASSERT_TRUE(PumpUntil([&] { return watcher.Done() && ksh_spoken_count() > 0; }));
+    const Lines spoken = module.TakeSpoken();
+    ASSERT_EQ(spoken.size(), 1u);
+    EXPECT_TRUE(spoken[0].starts_with("Tarnwick: Cannot create file \"" + missing + "\\editor.ini\". ")) << spoken[0];
+    EXPECT_EQ(GetFileAttributesA((missing + "editor.ini").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// Another window of the process, on a thread of its own (on the client's
+// thread the accelerator would turn stolen keys into an upload anyway).
+// Where it lies right below a dialog without owner, as when the player
+// looked at it while the dialog was open, Wine activates it when the dialog
+// closes.
+class OtherWindow {
+public:
+    OtherWindow() : thread_([this] { Run(); }) {
+        while (!window_) Sleep(10);
+    }
+    // Brings it to the front and then the dialog again.
+    void VisitFrom(HWND dialog) const {
+        SetForegroundWindow(window_);
+        Sleep(100);
+        SetForegroundWindow(dialog);
+        Sleep(100);
+    }
+    ~OtherWindow() {
+        PostMessageA(window_, WM_CLOSE, 0, 0);
+        thread_.join();
+    }
+    int KeysSeen() const { return keys_; }
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<OtherWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (self && message >= WM_KEYFIRST && message <= WM_KEYLAST) ++self->keys_;
+        if (message == WM_CLOSE) PostQuitMessage(0);
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    void Run() {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = Procedure;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "TarnwickTestOther";
+        RegisterClassA(&windowClass);
+        const HWND window = CreateWindowA("TarnwickTestOther", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 700, 50, 300,
+                                          200, nullptr, nullptr, windowClass.hInstance, nullptr);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        window_ = window;
+        MSG message;
+        while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        DestroyWindow(window);
+    }
+
+    std::atomic<HWND> window_{nullptr};
+    std::atomic<int> keys_{0};
+    std::thread thread_;
+};
+
+TEST_F(EndToEnd, WithoutAnOwnerOurKeysReachOnlyTheClient) {
+    Start("3");
+    module->on_client(0, 0);  // the framework gave no window
+    OtherWindow other;
+    {
+        DialogWatcher watcher({Wide(secondMap), [&](HWND dialog) { other.VisitFrom(dialog); }});
+        Press({VK_CONTROL, 'T'});
+        ASSERT_TRUE(PumpUntil([&] { return !g_client.uploads.empty(); })) << module.TakeSpoken().front();
+        Pump(std::chrono::milliseconds(300));
+        EXPECT_EQ(watcher.Seen().owner, nullptr);
+    }
+    EXPECT_EQ(other.KeysSeen(), 0);
+    EXPECT_EQ(ModuleKeys(4), kControlT);
+    EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: New dream file is " + secondMap});
+
+    // Where the module cannot tell the client's window (no owner, and F12
+    // came with no window focused), it sends nothing and says what to do:
+    // the player's Control-T then uploads, once, without a dialog.
+    SetFocus(nullptr);
+    DialogWatcher watcher({Wide(firstMap), [&](HWND dialog) { other.VisitFrom(dialog); }});
+    PostMessageA(window, WM_KEYDOWN, VK_F12, 0);
+    ASSERT_TRUE(PumpUntil([&] { return watcher.Done() && ksh_spoken_count() > 0; }));
+    EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: New dream file is " + firstMap + ". Press Control-T to upload it."});
+    EXPECT_EQ(other.KeysSeen(), 0);
+    SetFocus(window);
+    Press({VK_CONTROL, 'T'});
+    ASSERT_TRUE(PumpUntil([&] { return g_client.uploads.size() == 2; }));
+    EXPECT_EQ(FindWindowA(nullptr, kDialogTitle), nullptr);
+    EXPECT_EQ(data.Read("editor.ini"), "[Editor]\r\nGrid=8\r\nMAP=" + ShortPath(firstMap) + "\r\n");
 }
 
 TEST_F(EndToEnd, KeysWhileTheDialogIsOpenOpenNoSecondDialog) {
