@@ -65,12 +65,10 @@ std::wstring ChooseMapFile(const std::string& current) {
     return {};
 }
 
-std::string ClientPathOf(const std::wstring& chosen) {
+ClientPaths ClientPathsOf(const std::wstring& chosen) {
     const AnsiPath longForm = AnsiFromWide(chosen);
-    if (auto stored = StoredMapPath(AnsiFromWide(ShortFormOf(chosen)), longForm)) return *stored;
+    if (auto stored = StoredMapPath(AnsiFromWide(ShortFormOf(chosen)), longForm)) return {*stored, longForm.text};
     throw FileError("Cannot use \"" + longForm.text +
                     "\": the client cannot read its name, and this volume keeps no short name for it. "
                     "Rename the file or its folder and choose it again.");
 }
-
-std::string ChatTextOf(const std::wstring& path) { return AnsiFromWide(path).text; }

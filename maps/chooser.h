@@ -31,9 +31,14 @@ void PrepareMapFileDialog(MapFileDialog& dialog, const std::string& current);
 // the player cancels. Raises FileError when the dialog cannot be shown.
 std::wstring ChooseMapFile(const std::string& current);
 
-// The chosen path as the ANSI client can open it (see StoredMapPath). Raises
-// FileError, naming the file, when neither its short nor its long form can.
-std::string ClientPathOf(const std::wstring& chosen);
+// A chosen map in the ANSI code page: what MAP gets so that the client can
+// open it (see StoredMapPath), and the chat's text of it, the long form with
+// "?" for what the code page lacks.
+struct ClientPaths {
+    std::string mapValue;
+    std::string chatText;
+};
 
-// A path for the chat: in the ANSI code page, with "?" for what it lacks.
-std::string ChatTextOf(const std::wstring& path);
+// Raises FileError, naming the file, when neither its short nor its long
+// form converts exactly.
+ClientPaths ClientPathsOf(const std::wstring& chosen);

@@ -16,8 +16,9 @@
 
 namespace {
 
-constexpr LONGLONG kLargestFile = 16 << 20;  // editor.ini is a few lines; anything this big is something else
-constexpr DWORD kNewFileNames = 16;          // names tried for the new text's file before writing in place
+constexpr LONGLONG kLargestFileMiB = 16;  // editor.ini is a few lines; anything this big is something else
+constexpr LONGLONG kLargestFile = kLargestFileMiB << 20;
+constexpr DWORD kNewFileAttempts = 16;  // names tried for the new text's file before writing in place
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // Names compare as the player's locale would, ignoring case, like the client.
@@ -26,41 +27,37 @@ bool NamesEqualForUser(std::string_view fileName, std::string_view wanted) {
                           wanted.data(), static_cast<int>(wanted.size())) == CSTR_EQUAL;
 }
 
-std::string Quoted(const std::string& path) { return std::string("\"").append(FullPathOf(path)).append("\""); }
+// What failed, in the one form of the file layer's errors:
+// Cannot <action> "<full path>". <reason>
+constexpr char kOpen[] = "open file", kCreate[] = "create file", kWrite[] = "write file", kUpdate[] = "update file";
 
-std::string OpenErrorText(const std::string& path, DWORD code) {
-    return "Cannot open file " + Quoted(path) + ". " + SystemMessageText(code);
+FileError FileErrorOf(const char* action, const std::string& path, const std::string& reason) {
+    return FileError(std::string("Cannot ") + action + " \"" + FullPathOf(path) + "\". " + reason);
 }
 
-std::string CreateErrorText(const std::string& path, DWORD code) {
-    return "Cannot create file " + Quoted(path) + ". " + SystemMessageText(code);
+FileError SystemErrorOf(const char* action, const std::string& path, DWORD code) {
+    return FileErrorOf(action, path, SystemMessageText(code));
 }
 
-std::string WriteErrorText(const std::string& path, DWORD code) {
-    return "Cannot write file " + Quoted(path) + ". " + SystemMessageText(code);
+FileError TooLargeErrorOf(const char* action, const std::string& path) {
+    return FileErrorOf(action, path, "It is larger than " + std::to_string(kLargestFileMiB) + " MiB");
 }
-
-std::string UpdateErrorText(const std::string& path, const char* reason) {
-    return "Cannot update " + Quoted(path) + ": " + reason;
-}
-
-using ErrorText = std::string (*)(const std::string& path, DWORD code);
 
 HANDLE OpenForReading(const std::string& path, DWORD shareMode) {
     return CreateFileA(path.c_str(), GENERIC_READ, shareMode, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // The whole of an open file; nothing when it is larger than kLargestFile.
-std::optional<std::string> ReadAll(HANDLE file, const std::string& path, ErrorText readError) {
+std::optional<std::string> ReadAll(HANDLE file, const std::string& path, const char* readAction) {
     LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file, &size)) throw FileError(readError(path, GetLastError()));
+    if (!GetFileSizeEx(file, &size)) throw SystemErrorOf(readAction, path, GetLastError());
     if (size.QuadPart > kLargestFile) return std::nullopt;  // compared before any cast cuts it
     std::string text(static_cast<size_t>(size.QuadPart), '\0');
     size_t done = 0;
     while (done < text.size()) {
         DWORD got = 0;
         if (!ReadFile(file, text.data() + done, static_cast<DWORD>(text.size() - done), &got, nullptr))
-            throw FileError(readError(path, GetLastError()));
+            throw SystemErrorOf(readAction, path, GetLastError());
         if (got == 0) break;  // the file shrank while we read it
         done += got;
     }
@@ -70,14 +67,6 @@ std::optional<std::string> ReadAll(HANDLE file, const std::string& path, ErrorTe
 
 bool IsExistingFile(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-// The 8.3 form that the client expects, or the path itself when the system
-// has none that fits.
-std::string ShortPathOf(const std::string& path) {
-    const std::string shortPath =
-        PathFromSystem<char>([&](char* buffer, DWORD size) { return GetShortPathNameA(path.c_str(), buffer, size); });
-    return shortPath.empty() ? path : shortPath;
 }
 
 // The path that an open file or folder really has, links followed; empty when
@@ -119,9 +108,9 @@ struct OldFile {
 // The old text is read only to be kept; a failure here is a failed write.
 OldFile ReadForRewrite(const std::string& target, DWORD attributes) {
     ScopedFile file(OpenForReading(target, kShareAll));
-    if (!file.IsValid()) throw FileError(CreateErrorText(target, GetLastError()));
-    std::optional<std::string> text = ReadAll(file.Get(), target, CreateErrorText);
-    if (!text) throw FileError(UpdateErrorText(target, "it is larger than 16 MiB."));
+    if (!file.IsValid()) throw SystemErrorOf(kCreate, target, GetLastError());
+    std::optional<std::string> text = ReadAll(file.Get(), target, kCreate);
+    if (!text) throw TooLargeErrorOf(kUpdate, target);
     return {std::move(*text), OpenFileHasOtherNames(file.Get(), target, attributes)};
 }
 
@@ -131,10 +120,10 @@ void WriteWhole(HANDLE file, const std::string& text, const std::string& path) {
     DWORD written = 0;
     if (!SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) ||
         !WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
-        throw FileError(WriteErrorText(path, GetLastError()));
+        throw SystemErrorOf(kWrite, path, GetLastError());
     // A write that takes only part of the text reports no error of its own.
     if (written != text.size()) throw FileError("Stream write error");
-    if (!SetEndOfFile(file) || !FlushFileBuffers(file)) throw FileError(WriteErrorText(path, GetLastError()));
+    if (!SetEndOfFile(file) || !FlushFileBuffers(file)) throw SystemErrorOf(kWrite, path, GetLastError());
 }
 
 // A name for the new text's file beside editor.ini: no longer than
@@ -148,14 +137,14 @@ std::string NewFileName(DWORD number) { return "tw" + HexDigits(number, 4) + ".t
 // when no new file can be made there.
 bool ReplaceThroughNewFile(const std::string& target, const std::string& text, DWORD keptAttributes) {
     const std::string folder = FolderPartOf(target, IsAnsiLeadByte);
-    for (DWORD i = 0; i < kNewFileNames; ++i) {
+    for (DWORD i = 0; i < kNewFileAttempts; ++i) {
         ScopedTempFile temporary(folder + NewFileName(GetCurrentProcessId() + i),
                                  keptAttributes ? keptAttributes : FILE_ATTRIBUTE_NORMAL);
         if (!temporary.File().IsValid()) continue;
         WriteWhole(temporary.File().Get(), text, temporary.Path());
-        if (!temporary.File().Close()) throw FileError(WriteErrorText(temporary.Path(), GetLastError()));
+        if (!temporary.File().Close()) throw SystemErrorOf(kWrite, temporary.Path(), GetLastError());
         if (!MoveFileExA(temporary.Path().c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            throw FileError(CreateErrorText(target, GetLastError()));
+            throw SystemErrorOf(kCreate, target, GetLastError());
         temporary.Keep();
         return true;
     }
@@ -166,7 +155,7 @@ bool ReplaceThroughNewFile(const std::string& target, const std::string& text, D
 // together; puts the old bytes back when that fails part-way.
 void WriteInPlace(const std::string& target, const std::string& text, const std::string& oldText) {
     ScopedFile file(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid()) throw FileError(CreateErrorText(target, GetLastError()));
+    if (!file.IsValid()) throw SystemErrorOf(kCreate, target, GetLastError());
     try {
         WriteWhole(file.Get(), text, target);
     } catch (const FileError&) {
@@ -186,25 +175,24 @@ std::string ReadMapPointer() {
     const std::string& path = g_state.mapPointerPath;
     if (!IsExistingFile(GetFileAttributesA(path.c_str()))) return {};
     ScopedFile file(OpenForReading(path, FILE_SHARE_READ));
-    if (!file.IsValid()) throw FileError(OpenErrorText(path, GetLastError()));
-    const std::optional<std::string> text = ReadAll(file.Get(), path, OpenErrorText);
-    if (!text) throw FileError("Cannot open file " + Quoted(path) + ". It is larger than 16 MiB");
+    if (!file.IsValid()) throw SystemErrorOf(kOpen, path, GetLastError());
+    const std::optional<std::string> text = ReadAll(file.Get(), path, kOpen);
+    if (!text) throw TooLargeErrorOf(kOpen, path);
     return FindEntryValue(*text, LoadText(IDS_MAP_ENTRY), NamesEqualForUser);
 }
 
-void WriteMapPointer(const std::string& path) {
-    const std::string value = ShortPathOf(path);
+void WriteMapPointer(const std::string& value) {
     const std::string& target = g_state.mapPointerPath;
     const DWORD attributes = GetFileAttributesA(target.c_str());
     const bool exists = IsExistingFile(attributes);
     // Windows refuses to replace a read-only file; Wine would not, so ask first.
-    if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) throw FileError(CreateErrorText(target, ERROR_ACCESS_DENIED));
+    if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) throw SystemErrorOf(kCreate, target, ERROR_ACCESS_DENIED);
 
     const OldFile old = exists ? ReadForRewrite(target, attributes) : OldFile();
     const std::optional<std::string> text = RewriteEntry(old.text, LoadText(IDS_MAP_ENTRY), value, NamesEqualForUser);
     if (!text) {
-        throw FileError(UpdateErrorText(
-            target, "it is not plain text (it holds NUL bytes). Save it as ANSI text and choose the map again."));
+        throw FileErrorOf(kUpdate, target,
+                          "It is not plain text (it holds NUL bytes). Save it as ANSI text and choose the map again.");
     }
     const DWORD keptAttributes = exists ? attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) : 0;
     if (old.hasOtherNames || !ReplaceThroughNewFile(target, *text, keptAttributes))

@@ -60,12 +60,13 @@ void RunMapSelection() {
         return;
     }
     clientFolder.Return();  // the dialog moved it
-    WriteMapPointer(ClientPathOf(chosen));
+    const ClientPaths paths = ClientPathsOf(chosen);
+    WriteMapPointer(paths.mapValue);
     const HWND owner = LiveClientWindow();
     const bool keysReachTheClient = IsBroughtToFront(owner ? TopWindowOf(owner) : pressedIn);
     // Keys that would reach another window stay unsent; the player's own
     // Control-T then passes once, as when ours never comes back.
-    Speak("Tarnwick: New dream file is " + ChatTextOf(chosen) +
+    Speak("Tarnwick: New dream file is " + paths.chatText +
           (keysReachTheClient ? "" : ". Press Control-T to upload it."));
     // Only now: had the write failed, the player's next Control-T must ask again.
     state.selfSentUpload = true;

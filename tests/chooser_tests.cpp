@@ -3,6 +3,7 @@
 #include "maps/chooser.h"
 #include "module/state.h"
 #include "support/fake_host.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -58,6 +59,19 @@ TEST_F(Chooser, LongPathsAreCutInTheBufferButNotInTheFolder) {
     PrepareMapFileDialog(dialog, "C:\\" + std::string(2100, 'f') + "\\One.map");
     EXPECT_EQ(std::wstring(dialog.record.lpstrFile), (folder + L"One.map").substr(0, 2048));
     EXPECT_EQ(dialog.record.lpstrInitialDir, folder);
+}
+
+TEST_F(Chooser, MapGetsTheShortFormAndTheChatTheLongOne) {
+    TempFolder data;
+    data.Write("a long dream name.map", "map");
+    const std::string chosen = data.PathOf("a long dream name.map");
+    const ClientPaths paths = ClientPathsOf(Wide(chosen));
+    EXPECT_EQ(paths.mapValue, ShortPath(chosen));
+    EXPECT_NE(paths.mapValue, chosen);
+    EXPECT_EQ(paths.chatText, chosen);
+    // A file the volume keeps no short name for (here: none at all) goes in by its long form.
+    const std::string missing = data.PathOf("Gone Folder\\no such dream.map");
+    EXPECT_EQ(ClientPathsOf(Wide(missing)).mapValue, missing);
 }
 
 }  // namespace

@@ -29,13 +29,8 @@ TEST_F(Faults, EditorIniThatIsAFolderReadsEmptyAndIsNeverReplaced) {
     data.Write("chosen.map", "map");
 
     EXPECT_EQ(ReadMapPointer(), "");
-    std::string error;
-    try {
-        WriteMapPointer(data.PathOf("chosen.map"));
-    } catch (const FileError& raised) {
-        error = raised.what();
-    }
-    EXPECT_EQ(error, "Cannot create file \"" + g_state.mapPointerPath + "\". " + SystemMessageText(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ErrorOf([&] { WriteMapPointer(data.PathOf("chosen.map")); }),
+              "Cannot create file \"" + g_state.mapPointerPath + "\". " + SystemMessageText(ERROR_ACCESS_DENIED));
     EXPECT_TRUE(GetFileAttributesA(g_state.mapPointerPath.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_EQ(data.Read("editor.ini\\inside.txt"), "kept");
     EXPECT_EQ(data.Listing(), "chosen.map editor.ini");  // no temporary file left

@@ -11,17 +11,6 @@
 
 namespace {
 
-// The text that an error of the file layer carries, or "" when none was raised.
-template <class Operation>
-std::string ErrorOf(Operation operation) {
-    try {
-        operation();
-    } catch (const FileError& error) {
-        return error.what();
-    }
-    return "";
-}
-
 HANDLE OpenHeld(const std::string& path, DWORD access, DWORD share) {
     return CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
@@ -115,32 +104,24 @@ TEST_F(MapPointer, AFileHeldForWritingCannotBeRead) {
     EXPECT_FALSE(error.ends_with(".")) << error;
 }
 
-TEST_F(MapPointer, WritesTheShortPathWithCrLf) {
+TEST_F(MapPointer, WritesTheValueWithCrLf) {
     WriteMapPointer(chosen);
-    const std::string shortPath = ShortPath(chosen);
-    ASSERT_FALSE(shortPath.empty());
-    EXPECT_EQ(Ini(), "MAP=" + shortPath + "\r\n");
-    EXPECT_EQ(ReadMapPointer(), shortPath);
+    EXPECT_EQ(Ini(), "MAP=" + chosen + "\r\n");
+    EXPECT_EQ(ReadMapPointer(), chosen);
     EXPECT_EQ(data.Listing(), "Long Folder With Spaces editor.ini");  // no temporary file left
 }
 
 TEST_F(MapPointer, KeepsEveryOtherLineInOrder) {
     data.Write("editor.ini", "[Editor]\r\nGrid=8\nmap=C:\\OLD.MAP\r\nSound=on\rMAP=C:\\STALE.MAP\r\nLast=1");
     WriteMapPointer(chosen);
-    EXPECT_EQ(Ini(), "[Editor]\r\nGrid=8\r\nMAP=" + ShortPath(chosen) + "\r\nSound=on\r\nLast=1\r\n");
-}
-
-TEST_F(MapPointer, WritesTheLongPathWhenThereIsNoShortForm) {
-    const std::string missing = data.PathOf("Gone Folder\\no such dream.map");
-    WriteMapPointer(missing);
-    EXPECT_EQ(Ini(), "MAP=" + missing + "\r\n");
+    EXPECT_EQ(Ini(), "[Editor]\r\nGrid=8\r\nMAP=" + chosen + "\r\nSound=on\r\nLast=1\r\n");
 }
 
 TEST_F(MapPointer, HiddenFileStaysHidden) {
     data.Write("editor.ini", "Grid=8\r\n");
     SetFileAttributesA(g_state.mapPointerPath.c_str(), FILE_ATTRIBUTE_HIDDEN);
     WriteMapPointer(chosen);
-    EXPECT_EQ(Ini(), "MAP=" + ShortPath(chosen) + "\r\nGrid=8\r\n");
+    EXPECT_EQ(Ini(), "MAP=" + chosen + "\r\nGrid=8\r\n");
     EXPECT_TRUE(GetFileAttributesA(g_state.mapPointerPath.c_str()) & FILE_ATTRIBUTE_HIDDEN);
 }
 
@@ -171,8 +152,8 @@ TEST_F(MapPointer, RefusedWritesLeaveTheOldBytesAndNoTemporaryFile) {
     const std::string utf16("\xFF\xFEG\0=\0" "8\0", 8);  // as Notepad saves "Unicode"
     data.Write("editor.ini", utf16);
     EXPECT_EQ(ErrorOf([&] { WriteMapPointer(chosen); }),
-              "Cannot update \"" + data.PathOf("editor.ini") +
-                  "\": it is not plain text (it holds NUL bytes). Save it as ANSI text and choose the map again.");
+              "Cannot update file \"" + data.PathOf("editor.ini") +
+                  "\". It is not plain text (it holds NUL bytes). Save it as ANSI text and choose the map again.");
     EXPECT_EQ(Ini(), utf16);
 }
 
@@ -183,7 +164,7 @@ TEST_F(MapPointer, FilesOver16MiBAreNeitherReadNorRewritten) {
     ASSERT_TRUE(SetEndOfFile(file.Get()) && file.Close());
     const std::string quoted = "\"" + g_state.mapPointerPath + "\"";
     EXPECT_EQ(ErrorOf(ReadMapPointer), "Cannot open file " + quoted + ". It is larger than 16 MiB");
-    EXPECT_EQ(ErrorOf([&] { WriteMapPointer(chosen); }), "Cannot update " + quoted + ": it is larger than 16 MiB.");
+    EXPECT_EQ(ErrorOf([&] { WriteMapPointer(chosen); }), "Cannot update file " + quoted + ". It is larger than 16 MiB");
 }
 
 TEST_F(MapPointer, PathsUpToMaxPathAreReplacedThroughANewFile) {
@@ -195,7 +176,7 @@ TEST_F(MapPointer, PathsUpToMaxPathAreReplacedThroughANewFile) {
     data.Write(folder + "\\editor.ini", "Grid=8\r\n");
     const DWORD before = FileNumberOf(g_state.mapPointerPath);
     WriteMapPointer(chosen);
-    EXPECT_EQ(data.Read(folder + "\\editor.ini"), "MAP=" + ShortPath(chosen) + "\r\nGrid=8\r\n");
+    EXPECT_EQ(data.Read(folder + "\\editor.ini"), "MAP=" + chosen + "\r\nGrid=8\r\n");
     EXPECT_NE(FileNumberOf(g_state.mapPointerPath), before);
 }
 
@@ -208,7 +189,7 @@ TEST_F(MapPointer, NoLeftoverBlocksAWriteAndWithoutAFreeNameItGoesInPlace) {
     SetFileAttributesA(data.PathOf(NewFileName(1)).c_str(), FILE_ATTRIBUTE_READONLY);
     const DWORD before = FileNumberOf(g_state.mapPointerPath);
     WriteMapPointer(chosen);
-    EXPECT_EQ(Ini(), "MAP=" + ShortPath(chosen) + "\r\nGrid=8\r\n");
+    EXPECT_EQ(Ini(), "MAP=" + chosen + "\r\nGrid=8\r\n");
     const DWORD replaced = FileNumberOf(g_state.mapPointerPath);
     EXPECT_NE(replaced, before);
 
@@ -226,7 +207,7 @@ TEST_F(MapPointer, LinksStayLinksAndTheirTargetsGetTheText) {
     const LinuxLink link(data, "real.ini", "editor.ini");
     if (!link.Made()) GTEST_SKIP() << "needs the Linux side of Wine";
     WriteMapPointer(chosen);
-    EXPECT_EQ(data.Read("real.ini"), "MAP=" + ShortPath(chosen) + "\r\nGrid=8\r\n");
+    EXPECT_EQ(data.Read("real.ini"), "MAP=" + chosen + "\r\nGrid=8\r\n");
 
     EXPECT_TRUE(CreateHardLinkA(data.PathOf("twin.ini").c_str(), data.PathOf("real.ini").c_str(), nullptr));
     g_state.mapPointerPath = data.PathOf("twin.ini");

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "module/file_error.h"
+
 struct FakeFramework {
     std::optional<std::string> clientRoot;
     std::optional<std::string> clientDataRoot;
@@ -17,6 +19,17 @@ struct FakeFramework {
 };
 
 FakeFramework& Fake();
+
+// The text that an error of the file layer carries, or "" when none was raised.
+template <class Operation>
+std::string ErrorOf(Operation operation) {
+    try {
+        operation();
+    } catch (const FileError& error) {
+        return error.what();
+    }
+    return "";
+}
 
 // Each test starts with a zeroed module state and an empty framework.
 class ModuleTest : public ::testing::Test {
