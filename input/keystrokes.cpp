@@ -4,7 +4,8 @@
 
 namespace {
 
-// The keys that the player physically holds right now.
+// The keys that the player holds right now: the held bit, not the one for
+// "pressed since last asked", which a Shift typed in the dialog leaves set.
 std::vector<HeldKey> HeldKeysNow() {
     std::vector<HeldKey> held;
     for (const HeldKey& key : kReleasableKeys) {
@@ -13,10 +14,10 @@ std::vector<HeldKey> HeldKeysNow() {
     return held;
 }
 
-bool LetsGoOfAlt(const std::vector<HeldKey>& held, ShiftState modifiers) {
-    if (modifiers & kAlt) return false;
-    for (const HeldKey& key : held) {
-        if (key.bit == kAlt) return true;
+// Whether the events let go of an Alt that the player holds.
+bool LetsGoOfAlt(const std::vector<KeyEvent>& events) {
+    for (const KeyEvent& event : events) {
+        if ((event.virtualKey == VK_LMENU || event.virtualKey == VK_RMENU) && (event.flags & kKeyEventUp)) return true;
     }
     return false;
 }
@@ -33,9 +34,9 @@ void EndPendingAltTap() {
 }  // namespace
 
 void SendKeyCombo(uint16_t key, ShiftState modifiers, bool extended) {
-    const std::vector<HeldKey> held = HeldKeysNow();
-    if (LetsGoOfAlt(held, modifiers)) EndPendingAltTap();
-    for (const KeyEvent& event : KeyComboEvents(key, modifiers, extended, held)) {
+    const std::vector<KeyEvent> events = KeyComboEvents(key, modifiers, extended, HeldKeysNow());
+    if (LetsGoOfAlt(events)) EndPendingAltTap();
+    for (const KeyEvent& event : events) {
         // The scan code is looked up afresh for every event, as the keyboard layout may change.
         const BYTE scan = static_cast<BYTE>(MapVirtualKeyA(event.virtualKey, MAPVK_VK_TO_VSC) & 0xFF);
         keybd_event(event.virtualKey, scan, event.flags, 0);

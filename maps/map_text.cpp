@@ -83,27 +83,23 @@ std::optional<std::string> RewriteEntry(std::string_view text, std::string_view 
     const std::string entryLine = std::string(entry).append("=").append(value).append(kLineEnd);
     std::string result;
     result.reserve(kByteOrderMark.size() + kLineEnd.size() + text.size() + entryLine.size());
-    bool entryWritten = value.empty();  // an empty value writes no entry at all
-    bool firstLineStaysFirst = false;
-    bool firstLine = true;
+    constexpr size_t kNone = std::string_view::npos;
+    size_t lines = 0, entryAt = kNone;  // the first line that stands for the entry
     ForEachLine(text, [&](std::string_view line) {
         if (!StandsForEntry(line, entry, equal)) {
-            firstLineStaysFirst |= firstLine;
             result.append(line).append(kLineEnd);
-        } else if (!entryWritten) {
-            result.append(entryLine);
-            entryWritten = true;
+        } else if (entryAt == kNone) {
+            entryAt = lines;
+            if (!value.empty()) result.append(entryLine);  // an empty value writes no entry at all
         }
-        firstLine = false;
+        ++lines;
         return true;
     });
-    if (!entryWritten) {
-        result.insert(0, entryLine);  // before any section, where a file of this line alone has it
-        firstLineStaysFirst = false;
-    }
+    const bool entryGoesFirst = entryAt == kNone && !value.empty();
+    if (entryGoesFirst) result.insert(0, entryLine);  // before any section, where a file of this line alone has it
     if (marked) {
-        if (markOnOwnLine || !firstLineStaysFirst) result.insert(0, kLineEnd);
-        result.insert(0, kByteOrderMark);
+        const bool markedLineStillFirst = !markOnOwnLine && entryAt != 0 && !entryGoesFirst;
+        result.insert(0, markedLineStillFirst ? std::string(kByteOrderMark) : std::string(kByteOrderMark).append(kLineEnd));
     }
     return result;
 }

@@ -14,8 +14,10 @@
 // by the user's locale; tests and fuzzers pass a plain one.
 using NamesEqual = bool (*)(std::string_view fileName, std::string_view wanted);
 
-// Lines of a file's text. The text ends at the first NUL; CR, LF and CR LF
-// each end one line; a last line without an ending is a line.
+// Test seam: the lines as the lookup and the rewrite see them, for the tests
+// and the fuzzer; the module itself walks them in one pass. The text ends at
+// the first NUL; CR, LF and CR LF each end one line; a last line without an
+// ending is a line.
 std::vector<std::string_view> SplitLines(std::string_view text);
 
 // The value of the first line whose name (the text before its first equals

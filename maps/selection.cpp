@@ -32,17 +32,7 @@ bool IsBroughtToFront(HWND window) {
     return GetForegroundWindow() == window;
 }
 
-}  // namespace
-
-int32_t SelectThenAnswer(int32_t answer) noexcept {
-    // With no owner window the client still gets keys while the dialog is
-    // open; one dialog at a time.
-    if (g_state.selectionRunning) return answer;
-    SelectionMark mark;
-    RunReported(RunMapSelection);
-    return answer;
-}
-
+// Asks for a map, stores it and sends Control-T to the client.
 void RunMapSelection() {
     ModuleState& state = g_state;
     // A relative data folder of the framework's means the client's program folder.
@@ -71,4 +61,15 @@ void RunMapSelection() {
     // Only now: had the write failed, the player's next Control-T must ask again.
     state.selfSentUpload = true;
     if (keysReachTheClient) SendKeyCombo(kVirtualKeyT, kControl, false);
+}
+
+}  // namespace
+
+int32_t SelectThenAnswer(int32_t answer) noexcept {
+    // With no owner window the client still gets keys while the dialog is
+    // open; one dialog at a time.
+    if (g_state.selectionRunning) return answer;
+    SelectionMark mark;
+    RunReported(RunMapSelection);
+    return answer;
 }

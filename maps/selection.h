@@ -15,9 +15,6 @@
 // without a stack frame of its own.
 int32_t SelectThenAnswer(int32_t answer) noexcept;
 
-// Asks for a map, stores it and sends Control-T to the client.
-void RunMapSelection();
-
 constexpr uint32_t kUploadCommandId = 121;
 constexpr uint32_t kFromAccelerator = 1;  // high word of a command's wParam
 

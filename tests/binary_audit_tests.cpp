@@ -104,7 +104,7 @@ const std::pair<std::string, const char*> kAllowedImports[] = {
     {"kernel32.dll", "GetShortPathNameW GetLongPathNameW GetACP MultiByteToWideChar WideCharToMultiByte IsDBCSLeadByteEx"},
     {"kernel32.dll", "GetPrivateProfileStringA WritePrivateProfileStringA SetCurrentDirectoryA"},
     {"kernel32.dll", "CreateFileA ReadFile WriteFile FlushFileBuffers CloseHandle GetFileSizeEx GetFileAttributesA"},
-    {"kernel32.dll", "MoveFileExA DeleteFileA GetShortPathNameA CompareStringA GetFullPathNameA"},
+    {"kernel32.dll", "MoveFileExA DeleteFileA CompareStringA GetFullPathNameA"},
     {"kernel32.dll", "GetLastError FormatMessageA GetCurrentProcessId SetFilePointerEx SetEndOfFile"},
     {"kernel32.dll", "GetFileInformationByHandleEx GetFinalPathNameByHandleW CreateFileW CompareStringOrdinal"},
     {"msvcrt.dll", "malloc calloc realloc free memchr memcmp memcpy memmove memset strlen strcmp strncmp wcslen"},

@@ -76,12 +76,16 @@ TEST(MapText, RewriteReplacesWhatATrimmingReaderTakesForTheEntry) {
         {"MAP=x\r\n", "", ""},
         {"A=1\r\nMAP =x\r\n map=y\r\n", "c", "A=1\r\nMAP=c\r\n"},
         {"map\t= x\r\nMAPFILE=b\r\nMAP\r\nM AP=d", "c", "MAP=c\r\nMAPFILE=b\r\nMAP\r\nM AP=d\r\n"},
+        {"A=1\r\n\tMAP=x\r\n", "c", "A=1\r\nMAP=c\r\n"},
         // The byte order mark stays first, but never on one line with the entry.
         {bom + "MAP=x\r\nA=1", "c", bom + "\r\nMAP=c\r\nA=1\r\n"},
         {bom + " Map =x", "", bom + "\r\n"},
         {bom + "[Editor]\r\nA=1", "c", bom + "\r\nMAP=c\r\n[Editor]\r\nA=1\r\n"},
         {bom + "\r\n[Editor]", "c", bom + "\r\nMAP=c\r\n[Editor]\r\n"},
         {bom + "[Editor]\nMAP=x", "c", bom + "[Editor]\r\nMAP=c\r\n"},
+        {bom + "[Editor]\r\nMAP=x\r\nA=1", "c", bom + "[Editor]\r\nMAP=c\r\nA=1\r\n"},
+        {bom + "\r\n[Editor]\r\nMAP=x", "c", bom + "\r\n[Editor]\r\nMAP=c\r\n"},
+        {bom + "MAP=x\r\nA=1", "", bom + "\r\nA=1\r\n"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(RewriteEntry(c.before, "MAP", c.value, AsciiNamesEqual), c.after) << "before: " << c.before;

@@ -65,13 +65,14 @@ bool StandsForMap(std::string_view line) {
 
 constexpr std::string_view kMark = "\xEF\xBB\xBF";  // a UTF-8 byte order mark
 
-// The lines after the mark of a marked text, where it may stand on a line of its own.
-Lines LinesAfterTheMark(std::string_view text, bool marked) {
-    Lines lines = LinesByTheRules(text);
-    if (!marked) return lines;
-    lines[0].remove_prefix(3);
-    if (lines[0].empty()) lines.erase(lines.begin());
-    return lines;
+// A marked text after its mark, and after the mark's own line ending when
+// the mark stands on a line of its own.
+std::string_view AfterTheMark(std::string_view text, bool& ownLine) {
+    text.remove_prefix(kMark.size());
+    ownLine = text.empty() || text[0] == '\r' || text[0] == '\n';
+    if (text.starts_with('\r')) text.remove_prefix(1);
+    if (text.starts_with('\n')) text.remove_prefix(1);
+    return text;
 }
 
 Lines WithoutMapLines(const Lines& lines) {
@@ -128,9 +129,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     Check(FindEntryValue(rewritten, kEntry, AsciiNamesEqual) == value, "the written value does not read back", text,
           value);
+    // The mark stays first, on one line with the first line it marked while
+    // that line is kept and still first; else on a line of its own.
     const bool marked = text.starts_with(kMark);
+    bool ownLine = false, writtenOwnLine = false;
+    const std::string_view body = marked ? AfterTheMark(text, ownLine) : text;
+    const Lines before = LinesByTheRules(body);
     Check(!marked || rewritten.starts_with(kMark), "the mark moved", text, value);
-    const Lines before = LinesAfterTheMark(text, marked), written = LinesAfterTheMark(rewritten, marked);
+    const std::string_view writtenBody = marked ? AfterTheMark(rewritten, writtenOwnLine) : std::string_view(rewritten);
+    bool hasMap = false;
+    for (std::string_view line : before) hasMap |= StandsForMap(line);
+    const bool markedLineStillFirst =
+        !ownLine && !before.empty() && !StandsForMap(before[0]) && (hasMap || value.empty());
+    Check(!marked || writtenOwnLine != markedLineStillFirst, "the mark on the wrong line", text, value);
+    const Lines written = LinesByTheRules(writtenBody);
     Check(WithoutMapLines(written) == WithoutMapLines(before), "other lines lost or moved", text, value);
 
     // One MAP line (none for an empty value), where the first one was or first.
