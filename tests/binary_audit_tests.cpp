@@ -121,7 +121,7 @@ const std::pair<std::string, const char*> kAllowedImports[] = {
 
 class BinaryAudit : public ::testing::Test {
 protected:
-    PeImage image{BinaryFolder() + "\\Tarnwick.dll"};
+    PeImage image{ModulePath()};
 };
 
 TEST_F(BinaryAudit, IsA32BitGuiDllForVistaWithRandomBaseAndNoExecutableData) {
@@ -169,8 +169,8 @@ TEST_F(BinaryAudit, ImportsExactlyTheAllowedCalls) {
 }
 
 TEST_F(BinaryAudit, CarriesItsStringTableAndVersionRecord) {
-    HMODULE library = LoadLibraryExA((BinaryFolder() + "\\Tarnwick.dll").c_str(), nullptr,
-                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    HMODULE library =
+        LoadLibraryExA(ModulePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     ASSERT_NE(library, nullptr);
     const char* expected[] = {"editor.ini", "MAP", "Main", "Flags", "Tarnwick.ini", "TW-F12", "TW-CTRLT"};
     for (int i = 0; i < 7; ++i) {
@@ -180,7 +180,7 @@ TEST_F(BinaryAudit, CarriesItsStringTableAndVersionRecord) {
     }
     FreeLibrary(library);
 
-    const std::string path = BinaryFolder() + "\\Tarnwick.dll";
+    const std::string path = ModulePath();
     DWORD ignored = 0;
     std::string version(GetFileVersionInfoSizeA(path.c_str(), &ignored), '\0');
     ASSERT_FALSE(version.empty());
