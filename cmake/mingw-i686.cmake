@@ -7,6 +7,8 @@ set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
 set(TARNWICK_DLL_TOOLCHAIN ${CMAKE_CURRENT_LIST_DIR}/mingw-i686-win32.cmake CACHE FILEPATH
     "Toolchain of the separate tree that builds Tarnwick.dll; empty: build it in this tree")
+set(TARNWICK_CLANG_DLL_TOOLCHAIN ${CMAKE_CURRENT_LIST_DIR}/clang-mingw-i686.cmake CACHE FILEPATH
+    "Toolchain of clang's Tarnwick.dll (bin/clang), for the DLL-level and end-to-end tests; empty: none")
 
 # Tests run the real binaries under Wine, in the prefix and display of the test run.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)

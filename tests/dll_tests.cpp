@@ -156,7 +156,7 @@ TEST_F(ModuleInFramework, UnloadAndReloadStartsFromZero) {
     const char* f12[] = {"TW-F12"};
     module->on_command(1, f12);
     ksh_unload_module();
-    ASSERT_TRUE(ksh_load_module((BinaryFolder() + "\\Tarnwick.dll").c_str()));
+    ASSERT_TRUE(ksh_load_module(ModulePath().c_str()));
     module.TakeSpoken();
     module->on_module(4, nullptr);
     EXPECT_EQ(module.TakeSpoken().back(), "Tarnwick: All key commands disabled.");
@@ -185,7 +185,7 @@ TEST_F(ModuleInFramework, LoadingAndUnloadingLeavesNothingBehind) {
     // Wine's comdlg32 leaves a mutex behind at each of its own unloads (a
     // plain C DLL that imports it shows the same); the client keeps it loaded.
     const HMODULE dialogs = LoadLibraryA("comdlg32.dll");
-    const auto cycle = [path = BinaryFolder() + "\\Tarnwick.dll"] {
+    const auto cycle = [path = ModulePath()] {
         const KsModule* loaded = ksh_load_module(path.c_str());
         ASSERT_TRUE(loaded);
         uint32_t id = 1;

@@ -76,7 +76,9 @@ double NanosecondsPerCall(ks_on_wndproc_fn callback, HostMessage message, int ca
 
 // --- The heap calls on that path ---------------------------------------------
 // Tarnwick.dll's import slots for the heap functions are pointed at counting
-// wrappers; the C++ runtime inside the DLL allocates through them.
+// wrappers; the C++ runtime inside the DLL allocates through them. A mingw-w64
+// build imports malloc and its kin from msvcrt.dll; a /MT build has only
+// kernel32's Heap* slots to count at (untried).
 
 int g_heapCalls = 0;
 void* (__cdecl* g_malloc)(size_t);

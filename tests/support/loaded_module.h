@@ -9,6 +9,10 @@
 // The folder of the running test program, where the build puts every binary.
 std::string BinaryFolder();
 
+// The Tarnwick.dll under test: GCC's, the one that ships, beside the program;
+// with TARNWICK_DLL_COMPILER=clang, clang's build in clang\.
+std::string ModulePath();
+
 class LoadedModule {
 public:
     LoadedModule();
