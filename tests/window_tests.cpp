@@ -243,7 +243,8 @@ protected:
     // With the documents folder docs, or the subfolder docsName of it.
     void Start(const char* flags, const char* dataRoot = nullptr, const std::string& docsName = "") {
         const std::string docsRoot = docsName.empty() ? docs.Path() : docs.PathOf(docsName);
-        docs.Write(docsName + (docsName.empty() ? "" : "\\") + "Tarnwick.ini", std::string("[Main]\r\nFlags=") + flags + "\r\n");
+        docs.Write(docsName + (docsName.empty() ? "" : "\\") + "Tarnwick.ini",
+                   std::string("[Main]\r\nFlags=") + flags + "\r\n");
         ksh_set_folders(clientRoot.Path().c_str(), dataRoot ? dataRoot : data.Path().c_str(), docsRoot.c_str());
         ksh_start(1, window);
         module.TakeSpoken();
@@ -504,20 +505,21 @@ TEST_F(EndToEnd, DoubleByteFoldersEndingInABackslashByteUploadTheChosenMap) {
     CreateDirectoryA(data.PathOf(maps).c_str(), nullptr);
     data.Write(maps + "\\" + Ansi(names->map), "dream");
     const std::string chosen = data.PathOf(maps + "\\" + Ansi(names->map));
+    const std::string ini = Ansi(names->dataFolder) + "\\editor.ini", iniPath = data.PathOf(ini);
     const std::string stray = dataFolder + "editor.ini";  // what a byte test made of the folder
 
     // Without and with its backslash; F12 is on only in the documents folder's Tarnwick.ini.
     for (const std::string& dataRoot : {dataFolder, dataFolder + "\\"}) {
-        data.Write(Ansi(names->dataFolder) + "\\editor.ini", "MAP=" + ShortPath(firstMap) + "\r\n");
-        const DWORD before = FileNumberOf(dataFolder + "\\editor.ini");
+        data.Write(ini, "MAP=" + ShortPath(firstMap) + "\r\n");
+        const DWORD before = FileNumberOf(iniPath);
         g_client.uploads.clear();
         Start("3", dataRoot.c_str(), docsName);
         DialogWatcher watcher({Wide(chosen)});
         Press({VK_F12});
         ASSERT_TRUE(PumpUntil([&] { return !g_client.uploads.empty(); })) << dataRoot;
         EXPECT_EQ(watcher.Seen().nameBox, L"first dream.map");
-        EXPECT_EQ(data.Read(Ansi(names->dataFolder) + "\\editor.ini"), "MAP=" + ShortPath(chosen) + "\r\n");
-        EXPECT_NE(FileNumberOf(dataFolder + "\\editor.ini"), before) << "not replaced through a new file";
+        EXPECT_EQ(data.Read(ini), "MAP=" + ShortPath(chosen) + "\r\n");
+        EXPECT_NE(FileNumberOf(iniPath), before) << "not replaced through a new file";
         EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: New dream file is " + chosen});
         EXPECT_EQ(GetFileAttributesA(stray.c_str()), INVALID_FILE_ATTRIBUTES);
     }
