@@ -39,6 +39,7 @@ std::string WindowText(HWND window) {
 
 struct ClientRecord {
     std::vector<WPARAM> uploads;  // wParam of each upload command the client got
+    std::vector<WORD> notices;    // notification code of each child control's command
     int f12KeyDowns = 0;
 };
 ClientRecord g_client;
@@ -48,6 +49,7 @@ LRESULT CALLBACK ClientWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         g_client.uploads.push_back(wParam);
         return 0;
     }
+    if (message == WM_COMMAND && lParam) g_client.notices.push_back(HIWORD(wParam));
     if (message == WM_KEYDOWN && wParam == VK_F12) ++g_client.f12KeyDowns;
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -230,6 +232,7 @@ protected:
     void TearDown() override {
         EXPECT_EQ(hangBreaker.DialogsClosed(), 0) << "a dialog stayed open with nobody to answer it";
         EXPECT_EQ(hangBreaker.MenusEnded(), 0) << "the client window fell into menu mode";
+        ksh_set_speak_listener(nullptr, nullptr);
         UnhookWindowsHookEx(hook);
         DestroyAcceleratorTable(accelerators);
         ksh_unload_module();
@@ -323,6 +326,30 @@ TEST_F(EndToEnd, ControlTAsksForAMapStoresItAndUploadsOnce) {
     EXPECT_TRUE(PumpUntil([&] { return again.Done(); }));
     EXPECT_EQ(again.Seen().nameBox, L"second dream.map");
     EXPECT_EQ(g_client.uploads.size(), 1u);
+}
+
+// A line arrives in the chat box and a button is clicked while our Control-T
+// is on its way: their posted messages go before the keys, so the client
+// window gets their commands first.
+TEST_F(EndToEnd, ChatBoxAndButtonNoticesLeaveOurControlTItsOneUpload) {
+    Start("3");
+    static HWND chat, button;
+    chat = CreateWindowA("EDIT", "", WS_CHILD | WS_VISIBLE, 0, 0, 200, 20, window, HMENU(0x12D), nullptr, nullptr);
+    button = CreateWindowA("BUTTON", "", WS_CHILD | WS_VISIBLE, 0, 30, 80, 20, window, HMENU(0x12E), nullptr, nullptr);
+    ksh_set_speak_listener([](const char*, void*) {
+        PostMessageA(chat, WM_CHAR, 'x', 0);
+        PostMessageA(button, BM_CLICK, 0, 0);
+    }, nullptr);
+    for (const bool f12 : {true, false}) {
+        g_client = {};
+        DialogWatcher watcher({Wide(secondMap)});
+        f12 ? Press({VK_F12}) : Press({VK_CONTROL, 'T'});
+        EXPECT_TRUE(PumpUntil([&] { return !g_client.uploads.empty(); })) << f12;
+        Pump(std::chrono::milliseconds(300));
+        EXPECT_EQ(g_client.notices, (std::vector<WORD>{EN_UPDATE, EN_CHANGE, BN_CLICKED}));
+        EXPECT_EQ(g_client.uploads, std::vector<WPARAM>{MAKEWPARAM(kUploadCommand, 1)});
+        EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: New dream file is " + secondMap});
+    }
 }
 
 TEST_F(EndToEnd, AMapNamedOutsideTheAnsiCodePageGoesInByItsShortName) {
