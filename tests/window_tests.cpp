@@ -44,12 +44,15 @@ struct ClientRecord {
 };
 ClientRecord g_client;
 
+constexpr UINT kRunOnClientThread = WM_APP;  // lParam: a const std::function<void()>*
+
 LRESULT CALLBACK ClientWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_COMMAND && LOWORD(wParam) == kUploadCommand) {
         g_client.uploads.push_back(wParam);
         return 0;
     }
     if (message == WM_COMMAND && lParam) g_client.notices.push_back(HIWORD(wParam));
+    if (message == kRunOnClientThread) return (*reinterpret_cast<const std::function<void()>*>(lParam))(), 0;
     if (message == WM_KEYDOWN && wParam == VK_F12) ++g_client.f12KeyDowns;
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -436,6 +439,28 @@ TEST_F(EndToEnd, F12StartsTheSameFlowAndStillReachesTheClient) {
     ASSERT_TRUE(PumpUntil([&] { return g_client.uploads.size() == 2; }));
     EXPECT_EQ(ModuleKeys(4), std::vector<SeenKey>{});
     EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: New dream file is " + secondMap});
+}
+
+// The framework starts the module again, through the dialog's message loop,
+// and names no data folder this time.
+TEST_F(EndToEnd, ARestartWhileTheDialogIsOpenWritesWhereTheMapWasRead) {
+    Start("3");
+    const std::function<void()> restart = [&] {
+        ksh_set_folders(clientRoot.Path().c_str(), nullptr, docs.Path().c_str());
+        ksh_start(1, window);
+    };
+    DialogWatcher watcher({Wide(secondMap), [&](HWND) {
+        SendMessageA(window, kRunOnClientThread, 0, reinterpret_cast<LPARAM>(&restart));
+    }});
+    Press({VK_CONTROL, 'T'});
+    ASSERT_TRUE(PumpUntil([&] { return !g_client.uploads.empty(); })) << "no upload reached the client";
+    EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: New dream file is " + secondMap});
+    EXPECT_EQ(data.Read("editor.ini"), "[Editor]\r\nGrid=8\r\nMAP=" + ShortPath(secondMap) + "\r\n");
+    EXPECT_EQ(clientRoot.Listing(), "");  // no editor.ini of the relative path
+    // The restart's folders count from the next selection on.
+    Press({VK_F12});
+    ASSERT_TRUE(PumpUntil([&] { return ksh_spoken_count() > 0; }));
+    EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: Error - Unable to find Veldara folder."});
 }
 
 TEST_F(EndToEnd, CancelChangesNothingAndUploadsNothing) {
