@@ -225,6 +225,7 @@ int main() {
         {"WM_MOUSEMOVE", module->on_wndproc, {0x1234, WM_MOUSEMOVE, 0, 0x00640064, 0}},
         {"WM_PAINT", module->on_wndproc, {0x1234, WM_PAINT, 0, 0, 0}},
         {"WM_COMMAND, menu command 40001", module->on_wndproc, {0x1234, WM_COMMAND, kMenuCommand, 0, 0}},
+        {"WM_COMMAND, the chat box's EN_CHANGE", module->on_wndproc, {0x1234, WM_COMMAND, 0x300012D, 0x5678, 0}},
     };
     constexpr int kRounds = 25;
     constexpr int kCalls = 4'000'000;
