@@ -26,7 +26,7 @@ struct HostMessage {
     uint32_t window;   // framework's; not read by the module
     uint32_t message;
     uint32_t wParam;
-    uint32_t lParam;   // framework's; not read by the module
+    uint32_t lParam;   // a WM_COMMAND's sender: a child control's window, 0 from a menu or an accelerator
     int32_t result;    // the message's result when the module takes it
 };
 static_assert(offsetof(HostMessage, message) == 4);

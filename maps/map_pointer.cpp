@@ -8,7 +8,6 @@
 #include "../module/file_error.h"
 #include "../module/host_link.h"
 #include "../module/scoped_win.h"
-#include "../module/state.h"
 #include "../module/system_path.h"
 #include "../module/text.h"
 #include "../resources/string_ids.h"
@@ -171,8 +170,7 @@ void WriteInPlace(const std::string& target, const std::string& text, const std:
 
 }  // namespace
 
-std::string ReadMapPointer() {
-    const std::string& path = g_state.mapPointerPath;
+std::string ReadMapPointer(const std::string& path) {
     if (!IsExistingFile(GetFileAttributesA(path.c_str()))) return {};
     ScopedFile file(OpenForReading(path, FILE_SHARE_READ));
     if (!file.IsValid()) throw SystemErrorOf(kOpen, path, GetLastError());
@@ -181,8 +179,7 @@ std::string ReadMapPointer() {
     return FindEntryValue(*text, LoadText(IDS_MAP_ENTRY), NamesEqualForUser);
 }
 
-void WriteMapPointer(const std::string& value) {
-    const std::string& target = g_state.mapPointerPath;
+void WriteMapPointer(const std::string& target, const std::string& value) {
     const DWORD attributes = GetFileAttributesA(target.c_str());
     const bool exists = IsExistingFile(attributes);
     // Windows refuses to replace a read-only file; Wine would not, so ask first.

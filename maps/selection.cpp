@@ -35,23 +35,28 @@ bool IsBroughtToFront(HWND window) {
 // Asks for a map, stores it and sends Control-T to the client.
 void RunMapSelection() {
     ModuleState& state = g_state;
-    // A relative data folder of the framework's means the client's program folder.
+    // A relative data folder of the framework's means the client's program
+    // folder. The anchor and editorIni are copies: a restart of the module
+    // (event 0) may come through the dialog's message loop with other
+    // folders, or none, and the map must go where it was read from; the new
+    // folders count from the next selection on.
     const CurrentFolderAnchor clientFolder(state.clientRoot);
     if (state.clientDataRoot.empty()) {
         Speak("Tarnwick: Error - Unable to find Veldara folder.");
         return;
     }
+    const std::string editorIni = state.mapPointerPath;
     // The player pressed the key here: without an owner, the dialog's close
     // may activate any other window, and the keys must come back here.
     const HWND pressedIn = TopWindowOf(GetFocus());
-    const std::wstring chosen = ChooseMapFile(ReadMapPointer());
+    const std::wstring chosen = ChooseMapFile(ReadMapPointer(editorIni));
     if (chosen.empty()) {
         Speak("Tarnwick: Canceled. Dream not uploaded.");
         return;
     }
     clientFolder.Return();  // the dialog moved it
     const ClientPaths paths = ClientPathsOf(chosen);
-    WriteMapPointer(paths.mapValue);
+    WriteMapPointer(editorIni, paths.mapValue);
     const HWND owner = LiveClientWindow();
     const bool keysReachTheClient = IsBroughtToFront(owner ? TopWindowOf(owner) : pressedIn);
     // Keys that would reach another window stay unsent; the player's own

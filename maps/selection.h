@@ -27,13 +27,17 @@ inline bool IsUploadRequest(uint32_t wParam) { return wParam == (kFromAccelerato
 inline int32_t HandleKeyOrCommand(HostMessage& message) noexcept {
     ModuleState& state = g_state;
     if (message.message == WM_COMMAND) {
+        // A child control's notice (the chat box's EN_CHANGE as a line
+        // arrives, a button's BN_CLICKED) is no upload request and tells
+        // nothing of our Control-T on its way.
+        if (message.lParam != 0) return KS_PASS_ON;
         if (IsUploadRequest(message.wParam) && !state.selfSentUpload && state.controlTEnabled) [[unlikely]] {
             message.result = 0;
             return SelectThenAnswer(KS_TAKEN);
         }
         // Our own Control-T came back (or never will): let exactly this one
-        // through. Any other command clears the mark too; with interception
-        // off an upload request finds it clear already.
+        // through. Any other menu or accelerator command clears the mark
+        // too; with interception off an upload request finds it clear already.
         state.selfSentUpload = false;
         return KS_PASS_ON;
     }

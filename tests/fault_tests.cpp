@@ -28,8 +28,8 @@ TEST_F(Faults, EditorIniThatIsAFolderReadsEmptyAndIsNeverReplaced) {
     data.Write("editor.ini\\inside.txt", "kept");
     data.Write("chosen.map", "map");
 
-    EXPECT_EQ(ReadMapPointer(), "");
-    EXPECT_EQ(ErrorOf([&] { WriteMapPointer(data.PathOf("chosen.map")); }),
+    EXPECT_EQ(ReadMapPointer(g_state.mapPointerPath), "");
+    EXPECT_EQ(ErrorOf([&] { WriteMapPointer(g_state.mapPointerPath, data.PathOf("chosen.map")); }),
               "Cannot create file \"" + g_state.mapPointerPath + "\". " + SystemMessageText(ERROR_ACCESS_DENIED));
     EXPECT_TRUE(GetFileAttributesA(g_state.mapPointerPath.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_EQ(data.Read("editor.ini\\inside.txt"), "kept");

@@ -84,31 +84,34 @@ protected:
         chosen = data.PathOf("Long Folder With Spaces\\my first dream.map");
     }
     std::string Ini() const { return data.Read("editor.ini"); }
+    // On the module's editor.ini, as the selection flow calls them.
+    static std::string ReadEntry() { return ReadMapPointer(g_state.mapPointerPath); }
+    static void WriteEntry(const std::string& value) { WriteMapPointer(g_state.mapPointerPath, value); }
 
     TempFolder data;
     std::string chosen;
 };
 
 TEST_F(MapPointer, ReadsTheFirstMapEntryOfTheFile) {
-    EXPECT_EQ(ReadMapPointer(), "");  // no file
+    EXPECT_EQ(ReadEntry(), "");  // no file
     data.Write("editor.ini", "[Editor]\r\nmap=C:\\MAPS\\ONE.MAP\r\nMAP=C:\\TWO.MAP\r\n");
-    EXPECT_EQ(ReadMapPointer(), "C:\\MAPS\\ONE.MAP");
+    EXPECT_EQ(ReadEntry(), "C:\\MAPS\\ONE.MAP");
     data.Write("editor.ini", std::string("A=1\r\n\0MAP=x\r\n", 13));
-    EXPECT_EQ(ReadMapPointer(), "");
+    EXPECT_EQ(ReadEntry(), "");
     data.Write("editor.ini", "\xEF\xBB\xBFMAP=x\r\n");
-    EXPECT_EQ(ReadMapPointer(), "");
+    EXPECT_EQ(ReadEntry(), "");
     data.Write("editor.ini", "MAP=a=b");
-    EXPECT_EQ(ReadMapPointer(), "a=b");
+    EXPECT_EQ(ReadEntry(), "a=b");
 }
 
 TEST_F(MapPointer, HiddenFilesCountAndFoldersDoNot) {
     data.Write("editor.ini", "MAP=C:\\HIDDEN.MAP\r\n");
     SetFileAttributesA(g_state.mapPointerPath.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-    EXPECT_EQ(ReadMapPointer(), "C:\\HIDDEN.MAP");
+    EXPECT_EQ(ReadEntry(), "C:\\HIDDEN.MAP");
 
     g_state.mapPointerPath = data.PathOf("folder.ini");
     CreateDirectoryA(g_state.mapPointerPath.c_str(), nullptr);
-    EXPECT_EQ(ReadMapPointer(), "");
+    EXPECT_EQ(ReadEntry(), "");
 }
 
 TEST_F(MapPointer, AFileHeldForWritingCannotBeRead) {
@@ -118,7 +121,7 @@ TEST_F(MapPointer, AFileHeldForWritingCannotBeRead) {
     // Shown with its full path, even when the module holds a relative one.
     SetCurrentDirectoryA(data.Path().c_str());
     g_state.mapPointerPath = "editor.ini";
-    const std::string error = ErrorOf(ReadMapPointer);
+    const std::string error = ErrorOf(ReadEntry);
     const std::string prefix = "Cannot open file \"" + data.PathOf("editor.ini") + "\". ";
     ASSERT_EQ(error.substr(0, prefix.size()), prefix) << error;
     EXPECT_EQ(error.substr(prefix.size()), SystemMessageText(ERROR_SHARING_VIOLATION));
@@ -126,22 +129,22 @@ TEST_F(MapPointer, AFileHeldForWritingCannotBeRead) {
 }
 
 TEST_F(MapPointer, WritesTheValueWithCrLf) {
-    WriteMapPointer(chosen);
+    WriteEntry(chosen);
     EXPECT_EQ(Ini(), "MAP=" + chosen + "\r\n");
-    EXPECT_EQ(ReadMapPointer(), chosen);
+    EXPECT_EQ(ReadEntry(), chosen);
     EXPECT_EQ(data.Listing(), "Long Folder With Spaces editor.ini");  // no temporary file left
 }
 
 TEST_F(MapPointer, KeepsEveryOtherLineInOrder) {
     data.Write("editor.ini", "[Editor]\r\nGrid=8\nmap=C:\\OLD.MAP\r\nSound=on\rMAP=C:\\STALE.MAP\r\nLast=1");
-    WriteMapPointer(chosen);
+    WriteEntry(chosen);
     EXPECT_EQ(Ini(), "[Editor]\r\nGrid=8\r\nMAP=" + chosen + "\r\nSound=on\r\nLast=1\r\n");
 }
 
 TEST_F(MapPointer, HiddenFileStaysHidden) {
     data.Write("editor.ini", "Grid=8\r\n");
     SetFileAttributesA(g_state.mapPointerPath.c_str(), FILE_ATTRIBUTE_HIDDEN);
-    WriteMapPointer(chosen);
+    WriteEntry(chosen);
     EXPECT_EQ(Ini(), "MAP=" + chosen + "\r\nGrid=8\r\n");
     EXPECT_TRUE(GetFileAttributesA(g_state.mapPointerPath.c_str()) & FILE_ATTRIBUTE_HIDDEN);
 }
@@ -155,16 +158,16 @@ TEST_F(MapPointer, RefusedWritesLeaveTheOldBytesAndNoTemporaryFile) {
         // the new text is written beside it, then the rename fails.
         ScopedFile reader(OpenHeld(g_state.mapPointerPath, GENERIC_READ, FILE_SHARE_READ));
         ASSERT_TRUE(reader.IsValid());
-        EXPECT_TRUE(ErrorOf([&] { WriteMapPointer(chosen); }).starts_with(createError));
+        EXPECT_TRUE(ErrorOf([&] { WriteEntry(chosen); }).starts_with(createError));
     }
     {
         ScopedFile writer(OpenHeld(g_state.mapPointerPath, GENERIC_WRITE, 0));
         ASSERT_TRUE(writer.IsValid());
-        EXPECT_EQ(ErrorOf([&] { WriteMapPointer(chosen); }),
+        EXPECT_EQ(ErrorOf([&] { WriteEntry(chosen); }),
                   createError + SystemMessageText(ERROR_SHARING_VIOLATION));
     }
     SetFileAttributesA(g_state.mapPointerPath.c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(ErrorOf([&] { WriteMapPointer(chosen); }), createError + SystemMessageText(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ErrorOf([&] { WriteEntry(chosen); }), createError + SystemMessageText(ERROR_ACCESS_DENIED));
     SetFileAttributesA(g_state.mapPointerPath.c_str(), FILE_ATTRIBUTE_NORMAL);
 
     EXPECT_EQ(Ini(), old);
@@ -172,7 +175,7 @@ TEST_F(MapPointer, RefusedWritesLeaveTheOldBytesAndNoTemporaryFile) {
 
     const std::string utf16("\xFF\xFEG\0=\0" "8\0", 8);  // as Notepad saves "Unicode"
     data.Write("editor.ini", utf16);
-    EXPECT_EQ(ErrorOf([&] { WriteMapPointer(chosen); }),
+    EXPECT_EQ(ErrorOf([&] { WriteEntry(chosen); }),
               "Cannot update file \"" + data.PathOf("editor.ini") +
                   "\". It is not plain text (it holds NUL bytes). Save it as ANSI text and choose the map again.");
     EXPECT_EQ(Ini(), utf16);
@@ -184,8 +187,8 @@ TEST_F(MapPointer, FilesOver16MiBAreNeitherReadNorRewritten) {
     ASSERT_TRUE(SetFilePointerEx(file.Get(), LARGE_INTEGER{.QuadPart = 0x100000010}, nullptr, FILE_BEGIN));
     ASSERT_TRUE(SetEndOfFile(file.Get()) && file.Close());
     const std::string quoted = "\"" + g_state.mapPointerPath + "\"";
-    EXPECT_EQ(ErrorOf(ReadMapPointer), "Cannot open file " + quoted + ". It is larger than 16 MiB");
-    EXPECT_EQ(ErrorOf([&] { WriteMapPointer(chosen); }), "Cannot update file " + quoted + ". It is larger than 16 MiB");
+    EXPECT_EQ(ErrorOf(ReadEntry), "Cannot open file " + quoted + ". It is larger than 16 MiB");
+    EXPECT_EQ(ErrorOf([&] { WriteEntry(chosen); }), "Cannot update file " + quoted + ". It is larger than 16 MiB");
 }
 
 TEST_F(MapPointer, PathsUpToMaxPathAreReplacedThroughANewFile) {
@@ -196,7 +199,7 @@ TEST_F(MapPointer, PathsUpToMaxPathAreReplacedThroughANewFile) {
     ASSERT_EQ(g_state.mapPointerPath.size(), MAX_PATH - 1u);
     data.Write(folder + "\\editor.ini", "Grid=8\r\n");
     const DWORD before = FileNumberOf(g_state.mapPointerPath);
-    WriteMapPointer(chosen);
+    WriteEntry(chosen);
     EXPECT_EQ(data.Read(folder + "\\editor.ini"), "MAP=" + chosen + "\r\nGrid=8\r\n");
     EXPECT_NE(FileNumberOf(g_state.mapPointerPath), before);
 }
@@ -209,7 +212,7 @@ TEST_F(MapPointer, NoLeftoverBlocksAWriteAndWithoutAFreeNameItGoesInPlace) {
     data.Write(NewFileName(1), "left");
     SetFileAttributesA(data.PathOf(NewFileName(1)).c_str(), FILE_ATTRIBUTE_READONLY);
     const DWORD before = FileNumberOf(g_state.mapPointerPath);
-    WriteMapPointer(chosen);
+    WriteEntry(chosen);
     EXPECT_EQ(Ini(), "MAP=" + chosen + "\r\nGrid=8\r\n");
     const DWORD replaced = FileNumberOf(g_state.mapPointerPath);
     EXPECT_NE(replaced, before);
@@ -217,7 +220,7 @@ TEST_F(MapPointer, NoLeftoverBlocksAWriteAndWithoutAFreeNameItGoesInPlace) {
     // As in a folder that takes no new file: every name taken.
     for (DWORD attempt = 2; attempt < 16; ++attempt) data.Write(NewFileName(attempt), "left");
     const std::string other = data.PathOf("other.map");
-    WriteMapPointer(other);
+    WriteEntry(other);
     EXPECT_EQ(Ini(), "MAP=" + other + "\r\nGrid=8\r\n");
     EXPECT_EQ(FileNumberOf(g_state.mapPointerPath), replaced);
     EXPECT_EQ(data.Read(NewFileName(1)), "left");
@@ -228,7 +231,7 @@ TEST_F(MapPointer, NoLeftoverBlocksAWriteAndWithoutAFreeNameItGoesInPlace) {
     {
         const FileSizeLimit nearlyFull(4096);
         if (!nearlyFull.Set()) GTEST_SKIP() << "needs Wine and SIGXFSZ ignored (scripts/wine-run)";
-        EXPECT_EQ(ErrorOf([&] { WriteMapPointer(std::string(2000, 'x')); }), "Stream write error");
+        EXPECT_EQ(ErrorOf([&] { WriteEntry(std::string(2000, 'x')); }), "Stream write error");
     }
     EXPECT_EQ(Ini(), old);
 }
@@ -237,18 +240,18 @@ TEST_F(MapPointer, LinksStayLinksAndTheirTargetsGetTheText) {
     data.Write("real.ini", "Grid=8\r\n");
     const LinuxLink link(data, "real.ini", "editor.ini");
     if (!link.Made()) GTEST_SKIP() << "needs the Linux side of Wine";
-    WriteMapPointer(chosen);
+    WriteEntry(chosen);
     EXPECT_EQ(data.Read("real.ini"), "MAP=" + chosen + "\r\nGrid=8\r\n");
 
     EXPECT_TRUE(CreateHardLinkA(data.PathOf("twin.ini").c_str(), data.PathOf("real.ini").c_str(), nullptr));
     g_state.mapPointerPath = data.PathOf("twin.ini");
-    WriteMapPointer(data.PathOf("other.map"));
+    WriteEntry(data.PathOf("other.map"));
     EXPECT_EQ(data.Read("real.ini"), "MAP=" + data.PathOf("other.map") + "\r\nGrid=8\r\n");
 }
 
 TEST_F(MapPointer, MissingDataFolderCannotBeCreated) {
     g_state.mapPointerPath = data.PathOf("Missing\\editor.ini");
-    EXPECT_EQ(ErrorOf([&] { WriteMapPointer(chosen); }),
+    EXPECT_EQ(ErrorOf([&] { WriteEntry(chosen); }),
               "Cannot create file \"" + g_state.mapPointerPath + "\". " + SystemMessageText(ERROR_PATH_NOT_FOUND));
 }
 

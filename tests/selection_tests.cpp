@@ -25,8 +25,8 @@ protected:
         ModuleTest::SetUp();
         g_state.clientRoot = clientRoot.Path();
     }
-    int32_t Send(uint32_t message, uint32_t wParam) {
-        HostMessage host = {0x1234, message, wParam, 0, kUntouched};
+    int32_t Send(uint32_t message, uint32_t wParam, uint32_t lParam = 0) {
+        HostMessage host = {0x1234, message, wParam, lParam, kUntouched};
         const int32_t answer = on_wndproc(&host);
         lastResult = host.result;
         return answer;
@@ -85,7 +85,7 @@ TEST_F(MessageRules, OurOwnControlTPassesExactlyOnce) {
 }
 
 TEST_F(MessageRules, AnyOtherCommandClearsTheSelfSentMark) {
-    for (uint32_t wParam : {kUploadByMenu, 0x10000u | 40001u}) {
+    for (uint32_t wParam : {kUploadByMenu, 40001u, 0x10000u | 40001u}) {
         g_state.selfSentUpload = true;
         EXPECT_EQ(Send(WM_COMMAND, wParam), KS_PASS_ON);
         EXPECT_FALSE(g_state.selfSentUpload);
@@ -94,6 +94,22 @@ TEST_F(MessageRules, AnyOtherCommandClearsTheSelfSentMark) {
     g_state.selfSentUpload = true;
     EXPECT_EQ(Send(WM_COMMAND, kUploadByKey), KS_PASS_ON);
     EXPECT_FALSE(g_state.selfSentUpload);
+}
+
+// The chat box as a line arrives (EN_UPDATE, EN_CHANGE), a button's
+// BN_CLICKED, a control whose id and code look like the upload request.
+TEST_F(MessageRules, ControlNotificationsNeitherSelectNorSpendTheMark) {
+    g_state.controlTEnabled = true;
+    for (bool mark : {false, true}) {
+        g_state.selfSentUpload = mark;
+        for (uint32_t wParam : {0x400012Du, 0x300012Du, BN_CLICKED << 16 | 1000u, kUploadByKey})
+            EXPECT_EQ(Send(WM_COMMAND, wParam, 0x4242), KS_PASS_ON) << wParam;
+        EXPECT_EQ(g_state.selfSentUpload, mark);
+    }
+    EXPECT_EQ(lastResult, kUntouched);
+    EXPECT_TRUE(TakeSpoken().empty());
+    EXPECT_EQ(Send(WM_COMMAND, kUploadByKey), KS_PASS_ON);  // our Control-T, once
+    EXPECT_EQ(Send(WM_COMMAND, kUploadByKey), KS_TAKEN);
 }
 
 TEST_F(MessageRules, OtherMessagesAndNullRecordsChangeNothing) {

@@ -39,15 +39,20 @@ std::string WindowText(HWND window) {
 
 struct ClientRecord {
     std::vector<WPARAM> uploads;  // wParam of each upload command the client got
+    std::vector<WORD> notices;    // notification code of each child control's command
     int f12KeyDowns = 0;
 };
 ClientRecord g_client;
+
+constexpr UINT kRunOnClientThread = WM_APP;  // lParam: a const std::function<void()>*
 
 LRESULT CALLBACK ClientWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_COMMAND && LOWORD(wParam) == kUploadCommand) {
         g_client.uploads.push_back(wParam);
         return 0;
     }
+    if (message == WM_COMMAND && lParam) g_client.notices.push_back(HIWORD(wParam));
+    if (message == kRunOnClientThread) return (*reinterpret_cast<const std::function<void()>*>(lParam))(), 0;
     if (message == WM_KEYDOWN && wParam == VK_F12) ++g_client.f12KeyDowns;
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -230,6 +235,7 @@ protected:
     void TearDown() override {
         EXPECT_EQ(hangBreaker.DialogsClosed(), 0) << "a dialog stayed open with nobody to answer it";
         EXPECT_EQ(hangBreaker.MenusEnded(), 0) << "the client window fell into menu mode";
+        ksh_set_speak_listener(nullptr, nullptr);
         UnhookWindowsHookEx(hook);
         DestroyAcceleratorTable(accelerators);
         ksh_unload_module();
@@ -325,6 +331,30 @@ TEST_F(EndToEnd, ControlTAsksForAMapStoresItAndUploadsOnce) {
     EXPECT_EQ(g_client.uploads.size(), 1u);
 }
 
+// A line arrives in the chat box and a button is clicked while our Control-T
+// is on its way: their posted messages go before the keys, so the client
+// window gets their commands first.
+TEST_F(EndToEnd, ChatBoxAndButtonNoticesLeaveOurControlTItsOneUpload) {
+    Start("3");
+    static HWND chat, button;
+    chat = CreateWindowA("EDIT", "", WS_CHILD | WS_VISIBLE, 0, 0, 200, 20, window, HMENU(0x12D), nullptr, nullptr);
+    button = CreateWindowA("BUTTON", "", WS_CHILD | WS_VISIBLE, 0, 30, 80, 20, window, HMENU(0x12E), nullptr, nullptr);
+    ksh_set_speak_listener([](const char*, void*) {
+        PostMessageA(chat, WM_CHAR, 'x', 0);
+        PostMessageA(button, BM_CLICK, 0, 0);
+    }, nullptr);
+    for (const bool f12 : {true, false}) {
+        g_client = {};
+        DialogWatcher watcher({Wide(secondMap)});
+        f12 ? Press({VK_F12}) : Press({VK_CONTROL, 'T'});
+        EXPECT_TRUE(PumpUntil([&] { return !g_client.uploads.empty(); })) << f12;
+        Pump(std::chrono::milliseconds(300));
+        EXPECT_EQ(g_client.notices, (std::vector<WORD>{EN_UPDATE, EN_CHANGE, BN_CLICKED}));
+        EXPECT_EQ(g_client.uploads, std::vector<WPARAM>{MAKEWPARAM(kUploadCommand, 1)});
+        EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: New dream file is " + secondMap});
+    }
+}
+
 TEST_F(EndToEnd, AMapNamedOutsideTheAnsiCodePageGoesInByItsShortName) {
     Start("3");
     const std::wstring cyrillic = Wide(data.PathOf("My Dream Maps\\")) + L"\u041A\u0430\u0440\u0442\u0430.map";
@@ -409,6 +439,28 @@ TEST_F(EndToEnd, F12StartsTheSameFlowAndStillReachesTheClient) {
     ASSERT_TRUE(PumpUntil([&] { return g_client.uploads.size() == 2; }));
     EXPECT_EQ(ModuleKeys(4), std::vector<SeenKey>{});
     EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: New dream file is " + secondMap});
+}
+
+// The framework starts the module again, through the dialog's message loop,
+// and names no data folder this time.
+TEST_F(EndToEnd, ARestartWhileTheDialogIsOpenWritesWhereTheMapWasRead) {
+    Start("3");
+    const std::function<void()> restart = [&] {
+        ksh_set_folders(clientRoot.Path().c_str(), nullptr, docs.Path().c_str());
+        ksh_start(1, window);
+    };
+    DialogWatcher watcher({Wide(secondMap), [&](HWND) {
+        SendMessageA(window, kRunOnClientThread, 0, reinterpret_cast<LPARAM>(&restart));
+    }});
+    Press({VK_CONTROL, 'T'});
+    ASSERT_TRUE(PumpUntil([&] { return !g_client.uploads.empty(); })) << "no upload reached the client";
+    EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: New dream file is " + secondMap});
+    EXPECT_EQ(data.Read("editor.ini"), "[Editor]\r\nGrid=8\r\nMAP=" + ShortPath(secondMap) + "\r\n");
+    EXPECT_EQ(clientRoot.Listing(), "");  // no editor.ini of the relative path
+    // The restart's folders count from the next selection on.
+    Press({VK_F12});
+    ASSERT_TRUE(PumpUntil([&] { return ksh_spoken_count() > 0; }));
+    EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: Error - Unable to find Veldara folder."});
 }
 
 TEST_F(EndToEnd, CancelChangesNothingAndUploadsNothing) {

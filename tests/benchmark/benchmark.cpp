@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "maps/map_pointer.h"
-#include "module/state.h"
 #include "standin_host.h"
 
 // The module's code is linked in for the editor.ini figures and needs the
@@ -226,6 +225,7 @@ int main() {
         {"WM_MOUSEMOVE", module->on_wndproc, {0x1234, WM_MOUSEMOVE, 0, 0x00640064, 0}},
         {"WM_PAINT", module->on_wndproc, {0x1234, WM_PAINT, 0, 0, 0}},
         {"WM_COMMAND, menu command 40001", module->on_wndproc, {0x1234, WM_COMMAND, kMenuCommand, 0, 0}},
+        {"WM_COMMAND, the chat box's EN_CHANGE", module->on_wndproc, {0x1234, WM_COMMAND, 0x300012D, 0x5678, 0}},
     };
     constexpr int kRounds = 25;
     constexpr int kCalls = 4'000'000;
@@ -260,7 +260,7 @@ int main() {
     CreateDirectoryA(chosenFolder.c_str(), nullptr);
     const std::string chosen = chosenFolder + "\\my chosen dream.map";
     WriteBytes(chosen, "map");
-    g_state.mapPointerPath = folder + "\\editor.ini";
+    const std::string editorIni = folder + "\\editor.ini";
     std::printf("\neditor.ini with the MAP line last, microseconds per call (median):\n");
     struct Size {
         const char* name;
@@ -268,9 +268,9 @@ int main() {
         int reads, writes;
     } sizes[] = {{"1 KiB", 1024, 500, 100}, {"1 MiB", 1024 * 1024, 40, 20}};
     for (const Size& size : sizes) {
-        WriteBytes(g_state.mapPointerPath, IniOfSize(size.bytes));
-        const double read = MedianMicroseconds(size.reads, [] { ReadMapPointer(); });
-        const double write = MedianMicroseconds(size.writes, [&] { WriteMapPointer(chosen); });
+        WriteBytes(editorIni, IniOfSize(size.bytes));
+        const double read = MedianMicroseconds(size.reads, [&] { ReadMapPointer(editorIni); });
+        const double write = MedianMicroseconds(size.writes, [&] { WriteMapPointer(editorIni, chosen); });
         std::printf("  %-6s ReadMapPointer %9.1f us (%d runs)   WriteMapPointer %9.1f us (%d runs)\n", size.name,
                     read, size.reads, write, size.writes);
     }
