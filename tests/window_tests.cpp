@@ -170,7 +170,9 @@ public:
 
 private:
     void Watch() {
-        constexpr auto kUnanswered = std::chrono::seconds(3);
+        // Long enough for an emulated machine to open and close a dialog that
+        // is answered; short enough to end the wait of a test that hangs.
+        constexpr auto kUnanswered = std::chrono::seconds(8);
         HWND open = nullptr;
         auto since = Clock::now();
         while (!stop_) {
@@ -543,7 +545,9 @@ constexpr DoubleByteNames kDoubleByteNames[] = {
 // make such names, so the run proves it with a folder that it makes and finds.
 TEST_F(EndToEnd, DoubleByteFoldersEndingInABackslashByteUploadTheChosenMap) {
     const char* wanted = getenv("TARNWICK_CODE_PAGE");
-    if (wanted) ASSERT_EQ(GetACP(), static_cast<UINT>(atoi(wanted)));
+    if (wanted) {
+        ASSERT_EQ(GetACP(), static_cast<UINT>(atoi(wanted)));
+    }
     const auto names = std::find_if(std::begin(kDoubleByteNames), std::end(kDoubleByteNames),
                                     [](const DoubleByteNames& n) { return n.codePage == GetACP(); });
     if (names == std::end(kDoubleByteNames)) GTEST_SKIP() << "needs the ANSI code page 932 or 950";
