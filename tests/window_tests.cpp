@@ -111,12 +111,13 @@ BOOL CALLBACK CountDialogs(HWND candidate, LPARAM count) {
     return TRUE;
 }
 
+// The dialog once it is in front, where keys typed on the X server go; in an
+// emulated machine it can exist a second or more before that.
 HWND WaitForDialog() {
-    for (const auto end = Clock::now() + kTimeout; Clock::now() < end;) {
-        if (HWND dialog = FindWindowA(nullptr, kDialogTitle)) return dialog;
-        Sleep(20);
+    for (const auto end = Clock::now() + kTimeout;; Sleep(20)) {
+        const HWND dialog = FindWindowA(nullptr, kDialogTitle);
+        if ((dialog && GetForegroundWindow() == dialog) || Clock::now() >= end) return dialog;
     }
-    return nullptr;
 }
 
 class DialogWatcher {
