@@ -398,11 +398,8 @@ TEST_F(EndToEnd, KeysHeldWhileConfirmingAreLetGoAndUploadOnce) {
              RunOnLinux({"xdotool", "keydown", "alt", "mousemove", x.c_str(), y.c_str(), "click", "1"});
          },
          altLetGo},
-        {[](HWND dialog) {
-             RunOnLinux({"xdotool", "key", "shift+a", "BackSpace"});
-             PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-         },
-         kControlT},
+        // Return, not a posted IDOK, which Wine may take before the typed keys.
+        {[](HWND) { RunOnLinux({"xdotool", "key", "shift+a", "BackSpace", "Return"}); }, kControlT},
     };
     for (const auto& c : confirmations) {
         g_client.uploads.clear();
@@ -411,6 +408,7 @@ TEST_F(EndToEnd, KeysHeldWhileConfirmingAreLetGoAndUploadOnce) {
         Press({VK_CONTROL, 'T'});
         EXPECT_TRUE(PumpUntil([&] { return !g_client.uploads.empty(); })) << "no upload reached the client";
         RunOnLinux({"xdotool", "keyup", "alt"});
+        EXPECT_TRUE(PumpUntil([] { return GetAsyncKeyState(VK_MENU) >= 0; })) << "Alt still held";
         Pump(std::chrono::milliseconds(500));  // a menu opened by Alt's release would show by now
         EXPECT_EQ(g_client.uploads, std::vector<WPARAM>{MAKEWPARAM(kUploadCommand, 1)});
         EXPECT_EQ(ModuleKeys(4), c.moduleKeys);
