@@ -114,7 +114,7 @@ BOOL CALLBACK CountDialogs(HWND candidate, LPARAM count) {
 // The dialog once it is in front, where keys typed on the X server go; in an
 // emulated machine it can exist a second or more before that.
 HWND WaitForDialog() {
-    for (const auto end = Clock::now() + kTimeout;; Sleep(20)) {
+    for (const auto end = Clock::now() + Scaled(kTimeout);; Sleep(20)) {
         const HWND dialog = FindWindowA(nullptr, kDialogTitle);
         if ((dialog && GetForegroundWindow() == dialog) || Clock::now() >= end) return dialog;
     }
@@ -130,7 +130,7 @@ public:
 private:
     void Watch(const DialogAnswer& answer) {
         if (HWND dialog = WaitForDialog()) {
-            Sleep(100);  // let the dialog fill its controls
+            Sleep(Scaled(100));  // let the dialog fill its controls
             seen_.found = true;
             seen_.owner = GetWindow(dialog, GW_OWNER);
             wchar_t text[kPathBufferSize] = {};
@@ -173,7 +173,7 @@ private:
     void Watch() {
         // Long enough for an emulated machine to open and close a dialog that
         // is answered; short enough to end the wait of a test that hangs.
-        constexpr auto kUnanswered = std::chrono::seconds(8);
+        const auto kUnanswered = Scaled(std::chrono::seconds(8));
         HWND open = nullptr;
         auto since = Clock::now();
         while (!stop_) {
@@ -189,7 +189,7 @@ private:
             GUITHREADINFO client = {};
             client.cbSize = sizeof client;
             if (GetGUIThreadInfo(clientThread_, &client) && (client.flags & (GUI_INMENUMODE | GUI_SYSTEMMENUMODE))) {
-                Sleep(500);
+                Sleep(Scaled(500));
                 PostMessageA(client.hwndMenuOwner, WM_CANCELMODE, 0, 0);
                 ++menusEnded_;
             }
@@ -263,9 +263,10 @@ protected:
         PumpUntil([] { return false; }, duration);
     }
 
-    // The client's message loop, until the condition holds or time runs out.
+    // The client's message loop, until the condition holds or time runs out
+    // (limit, stretched by the machine's time scale).
     bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = kTimeout) {
-        for (const auto end = Clock::now() + limit; Clock::now() < end;) {
+        for (const auto end = Clock::now() + Scaled(limit); Clock::now() < end;) {
             MSG message;
             while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
                 ksh_pretranslate(&message);
@@ -612,9 +613,9 @@ public:
     // Brings it to the front, and then the dialog again.
     void VisitFrom(HWND dialog) const {
         SetForegroundWindow(window_);
-        Sleep(100);
+        Sleep(Scaled(100));
         SetForegroundWindow(dialog);
-        Sleep(100);
+        Sleep(Scaled(100));
     }
     long KeysSent() const { return std::count(g_keyWindows.begin(), g_keyWindows.end(), window_.load()); }
 
@@ -661,7 +662,7 @@ TEST_F(EndToEnd, KeysWhileTheDialogIsOpenOpenNoSecondDialog) {
         // The client can still deliver keys while the dialog is open.
         PostMessageA(window, WM_KEYDOWN, VK_F12, 0);
         PostMessageA(window, WM_COMMAND, MAKEWPARAM(kUploadCommand, 1), 0);
-        Sleep(300);
+        Sleep(Scaled(300));
         EnumWindows(CountDialogs, reinterpret_cast<LPARAM>(&dialogs));
     }});
     Press({VK_F12});

@@ -1,6 +1,7 @@
 #include "scripted_session.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <initializer_list>
 #include <iterator>
@@ -16,7 +17,15 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr auto kTimeout = 5000ms;  // for every wait: a step takes well under a second
+// Waits end as soon as what they wait for happens; their limits hold on a
+// machine several times slower: TARNWICK_TIME_SCALE, which the emulated
+// machine sets, stretches them, and the pauses that let a window paint.
+int TimeScale() {
+    const char* scale = std::getenv("TARNWICK_TIME_SCALE");
+    return scale && std::atoi(scale) > 1 ? std::atoi(scale) : 1;
+}
+const auto kTimeout = 10000ms * TimeScale();  // for every wait: a step takes well under a second
+const UINT kMessageTimeout = 2000 * TimeScale();  // milliseconds, for a window that may hang
 constexpr char kChooserTitle[] = "Tarnwick: Choose a MAP file...";
 constexpr int kFileNameBox = 0x47C;  // a combo box with an edit inside, in the open-file dialog
 constexpr char kUploadLine[] = "[client] Uploading dream file ";
@@ -67,14 +76,14 @@ bool BringClientForward(const SessionSetup& setup) {
 std::string TextOf(HWND window) {
     char text[1024] = {};
     DWORD_PTR copied = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, kMessageTimeout,
                         &copied);
     return text;
 }
 
 bool SetTextOf(HWND window, const std::string& text) {
     DWORD_PTR result = 0;
-    return SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 2000,
+    return SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, kMessageTimeout,
                                &result) != 0 &&
            TextOf(window) == text;
 }
@@ -83,9 +92,9 @@ bool SetTextOf(HWND window, const std::string& text) {
 bool SetWideTextOf(HWND window, const std::wstring& text) {
     DWORD_PTR result = 0;
     wchar_t shown[1024] = {};
-    return SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 2000,
+    return SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, kMessageTimeout,
                                &result) != 0 &&
-           SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(shown), SMTO_ABORTIFHUNG, 2000,
+           SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(shown), SMTO_ABORTIFHUNG, kMessageTimeout,
                                &result) != 0 &&
            text == shown;
 }
@@ -159,7 +168,7 @@ bool TakeScreenshot(const SessionSetup& setup, HWND dialog) {
     MoveOffTheChat(setup.windows.frame, dialog);
     // Let the dialog paint the name that was just set.
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    std::this_thread::sleep_for(300ms);
+    std::this_thread::sleep_for(300ms * TimeScale());
     const std::string error = SaveScreenshot({setup.windows.frame, dialog}, setup.screenshotPath);
     return Check(error.empty(), "screenshot of the client and the dialog: " +
                                     (error.empty() ? setup.screenshotPath : error));
