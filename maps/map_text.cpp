@@ -109,8 +109,3 @@ std::optional<std::string> StoredMapPath(const AnsiPath& shortForm, const AnsiPa
     if (longForm.exact && !longForm.text.empty()) return longForm.text;
     return std::nullopt;
 }
-
-bool HasOtherNames(const FileIdentity& file, PathsEqual equal) {
-    if (file.reparsePoint || file.links != 1 || file.finalPath.empty() || file.folderFinalPath.empty()) return true;
-    return !equal(file.finalPath, WithTrailingBackslash(file.folderFinalPath) + std::wstring(file.name));
-}

@@ -2,17 +2,12 @@
 // lines, the lookup of one "name=value" entry and its rewrite.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "../module/text.h"
-
-// Compares an entry name from the file with the wanted one. Windows compares
-// by the user's locale; tests and fuzzers pass a plain one.
-using NamesEqual = bool (*)(std::string_view fileName, std::string_view wanted);
 
 // Test seam: the lines as the lookup and the rewrite see them, for the tests
 // and the fuzzer; the module itself walks them in one pass. The text ends at
@@ -41,23 +36,3 @@ std::optional<std::string> RewriteEntry(std::string_view text, std::string_view 
 // short form when it converted exactly, else the long form when that did;
 // nothing when neither did. An empty short form means the volume has none.
 std::optional<std::string> StoredMapPath(const AnsiPath& shortForm, const AnsiPath& longForm);
-
-// What the system tells of editor.ini, open, before the new text replaces it.
-struct FileIdentity {
-    bool reparsePoint;
-    uint32_t links;                     // hard links; 0 when the system cannot tell
-    std::wstring_view finalPath;        // where the file really is; empty when unknown
-    std::wstring_view folderFinalPath;  // where the folder of its path really is; empty when unknown
-    std::wstring_view name;             // its name in that folder, as its path gives it
-};
-
-// Compares two whole paths, ignoring case. Windows compares ordinally; tests
-// pass a plain comparison.
-using PathsEqual = bool (*)(std::wstring_view a, std::wstring_view b);
-
-// Whether the file has its content under another name as well, which a
-// rename over it would cut off: a link of any kind, hard links, a real path
-// other than its own (a Linux link under Wine looks like a plain file), or
-// anything the system cannot tell. Its own path is the folder's real path
-// and its name, so that short names and relative paths compare alike.
-bool HasOtherNames(const FileIdentity& file, PathsEqual equal);

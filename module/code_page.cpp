@@ -26,3 +26,8 @@ AnsiPath AnsiFromWide(std::wstring_view text) {
 }
 
 bool IsAnsiLeadByte(char byte) { return IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(byte)); }
+
+bool NamesEqualForUser(std::string_view fileName, std::string_view wanted) {
+    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, fileName.data(), static_cast<int>(fileName.size()),
+                          wanted.data(), static_cast<int>(wanted.size())) == CSTR_EQUAL;
+}

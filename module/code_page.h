@@ -15,3 +15,7 @@ AnsiPath AnsiFromWide(std::wstring_view text);
 
 // The code page's own rule (see IsLeadByte).
 bool IsAnsiLeadByte(char byte);
+
+// Names as the player's locale compares them, ignoring case, as the client
+// and the system's profile reader do (see NamesEqual).
+bool NamesEqualForUser(std::string_view fileName, std::string_view wanted);

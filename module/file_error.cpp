@@ -16,3 +16,11 @@ std::string FullPathOf(const std::string& path) {
         [&](char* buffer, DWORD size) { return GetFullPathNameA(path.c_str(), size, buffer, nullptr); });
     return full.empty() ? path : full;
 }
+
+FileError FileErrorOf(const char* action, const std::string& path, const std::string& reason) {
+    return FileError(std::string("Cannot ") + action + " \"" + FullPathOf(path) + "\". " + reason);
+}
+
+FileError SystemErrorOf(const char* action, const std::string& path, DWORD code) {
+    return FileErrorOf(action, path, SystemMessageText(code));
+}

@@ -17,3 +17,9 @@ std::string SystemMessageText(DWORD code);
 
 // The absolute form of a path, as error texts show it.
 std::string FullPathOf(const std::string& path);
+
+// What failed, in the one form of the file layer's errors:
+// Cannot <action> "<full path>". <reason>
+constexpr char kOpen[] = "open file", kCreate[] = "create file", kWrite[] = "write file", kUpdate[] = "update file";
+FileError FileErrorOf(const char* action, const std::string& path, const std::string& reason);
+FileError SystemErrorOf(const char* action, const std::string& path, DWORD code);

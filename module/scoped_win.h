@@ -34,24 +34,24 @@ private:
 // unless it was kept. Never touches a file of that name that was there before.
 class ScopedTempFile {
 public:
-    ScopedTempFile(std::string path, DWORD attributes)
-        : file_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr)) {
+    ScopedTempFile(std::wstring path, DWORD attributes)
+        : file_(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr)) {
         if (file_.IsValid()) path_ = std::move(path);
     }
     ~ScopedTempFile() {
         file_.Close();
-        if (!path_.empty()) DeleteFileA(path_.c_str());
+        if (!path_.empty()) DeleteFileW(path_.c_str());
     }
     ScopedTempFile(const ScopedTempFile&) = delete;
     ScopedTempFile& operator=(const ScopedTempFile&) = delete;
 
     ScopedFile& File() { return file_; }
-    const std::string& Path() const { return path_; }
+    const std::wstring& Path() const { return path_; }
     void Keep() { path_.clear(); }
 
 private:
     ScopedFile file_;
-    std::string path_;
+    std::wstring path_;
 };
 
 // Keeps the process's current folder at a fixed one: sets it now, again on

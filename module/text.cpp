@@ -163,3 +163,71 @@ std::string HexDigits(uint32_t value, size_t digits) {
     for (size_t i = digits; i > 0; --i, value >>= 4) text[i - 1] = "0123456789ABCDEF"[value & 0xF];
     return text;
 }
+
+namespace {
+
+// Blanks as the system's profile reader skips them around names: space, tab,
+// the other control characters up to CR, and ^Z.
+std::string_view WithoutProfileBlanks(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1A'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// The name of a section header line ("[ Main ]" gives "Main"); nothing for
+// any other line. The header ends at its last "]".
+std::optional<std::string_view> SectionNameOf(std::string_view line) {
+    line = WithoutProfileBlanks(line);
+    const size_t close = line.rfind(']');
+    if (!line.starts_with('[') || close == std::string_view::npos || close == 0) return std::nullopt;
+    return WithoutProfileBlanks(line.substr(1, close - 1));
+}
+
+bool EndsLine(char c) { return c == '\r' || c == '\n'; }
+
+}  // namespace
+
+std::optional<std::string> WithProfileValue(std::string_view text, std::string_view section, std::string_view key,
+                                            std::string_view value, NamesEqual equal) {
+    if (text.find('\0') != std::string_view::npos) return std::nullopt;
+    constexpr size_t kNone = std::string_view::npos;
+    size_t insertAt = kNone;  // after the wanted section's last line that is not blank
+    bool inSection = false;
+    const size_t start = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    size_t at = start;
+    while (at < text.size()) {
+        size_t end = at;
+        while (end < text.size() && !EndsLine(text[end])) ++end;
+        const std::string_view line = text.substr(at, end - at);
+        // The line's own ending: CR LF, or one CR or LF; blank lines follow it.
+        const size_t next = end + (text.substr(end, 2) == "\r\n" ? 2 : end < text.size() ? 1 : 0);
+        if (const auto name = SectionNameOf(line)) {
+            if (inSection) break;
+            inSection = insertAt == kNone && equal(*name, section);
+            if (inSection) insertAt = next;
+        } else if (inSection) {
+            // A line without "=" is a key without a value to the reader. The
+            // name stays as it is spelled; the value follows its "=".
+            const size_t equalsSign = line.find('=');
+            if (equal(WithoutProfileBlanks(line.substr(0, equalsSign)), key)) {
+                const size_t valueAt = equalsSign == kNone ? end : at + equalsSign + 1;
+                return std::string(text.substr(0, valueAt))
+                    .append(equalsSign == kNone ? "=" : "")
+                    .append(value)
+                    .append(text.substr(end));
+            }
+            if (!WithoutProfileBlanks(line).empty()) insertAt = next;
+        }
+        at = next;
+    }
+    const bool sectionFound = insertAt != kNone;
+    if (!sectionFound) insertAt = text.size();
+    std::string result(text.substr(0, insertAt));
+    if (result.size() > start && !EndsLine(result.back())) result += "\r\n";  // a last line without its ending
+    if (!sectionFound) {
+        if (!WithoutProfileBlanks(std::string_view(result).substr(start)).empty()) result += "\r\n";
+        result.append("[").append(section).append("]\r\n");
+    }
+    return result.append(key).append("=").append(value).append("\r\n").append(text.substr(insertAt));
+}

@@ -51,6 +51,23 @@ struct AnsiPath {
     bool exact;
 };
 
+// Compares a name from a file (an INI entry's, a section's) with the wanted
+// one. Windows compares by the user's locale, ignoring case; tests and
+// fuzzers pass a plain one.
+using NamesEqual = bool (*)(std::string_view fileName, std::string_view wanted);
+
+// The text of a profile (INI) file with key set to value in section, placed
+// where the system's profile reader looks: the first line of the first
+// section of that name (blanks around names and "[" "]" aside) whose name
+// (before "=", or the whole line) is key gets value after its "=", its name
+// and line ending kept; a missing key
+// goes after the section's last line that is not blank; a missing section
+// goes at the end, after a blank line. Lines end at CR or LF; a UTF-8 byte
+// order mark is passed by. Every other byte stays. Nothing when the text
+// holds a NUL byte (UTF-16, which the reader takes and this would garble).
+std::optional<std::string> WithProfileValue(std::string_view text, std::string_view section, std::string_view key,
+                                            std::string_view value, NamesEqual equal);
+
 // A system error text without the trailing blanks, control characters and
 // full stops that would end a chat line badly.
 std::string TrimMessageTail(std::string_view message);

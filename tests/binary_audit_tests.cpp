@@ -105,9 +105,10 @@ const std::vector<ImportRow> kModuleImports = {
     {"kernel32.dll", "GetShortPathNameW GetLongPathNameW GetACP MultiByteToWideChar WideCharToMultiByte IsDBCSLeadByteEx"},
     {"kernel32.dll", "GetPrivateProfileStringA WritePrivateProfileStringA SetCurrentDirectoryA"},
     {"kernel32.dll", "CreateFileA ReadFile WriteFile FlushFileBuffers CloseHandle GetFileSizeEx GetFileAttributesA"},
-    {"kernel32.dll", "MoveFileExA DeleteFileA CompareStringA GetFullPathNameA"},
+    {"kernel32.dll", "MoveFileExW DeleteFileW CompareStringA GetFullPathNameA"},
     {"kernel32.dll", "GetLastError FormatMessageA GetCurrentProcessId SetFilePointerEx SetEndOfFile"},
-    {"kernel32.dll", "GetFileInformationByHandleEx GetFinalPathNameByHandleW CreateFileW CompareStringOrdinal"},
+    {"kernel32.dll", "GetFileInformationByHandleEx GetFinalPathNameByHandleW CreateFileW"},
+    {"advapi32.dll", "GetFileSecurityW SetFileSecurityW"},
 };
 
 // What the static runtime of a mingw-w64 build adds: libstdc++, GCC's

@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
 #include "maps/map_pointer.h"
 #include "module/file_error.h"
 #include "module/scoped_win.h"
@@ -21,58 +25,6 @@ std::string NewFileName(DWORD attempt) {
     snprintf(name, sizeof name, "tw%04lx.tmp", (GetCurrentProcessId() + attempt) & 0xFFFF);
     return name;
 }
-
-// A symbolic link made and removed on the Linux side of Wine's drive, where
-// players' tools make them: Wine 8 can neither make nor remove one.
-class LinuxLink {
-public:
-    LinuxLink(const TempFolder& folder, const std::string& target, const std::string& name)
-        : folder_(folder), name_(name), made_(Run("/bin/ln -s " + target + " " + name, true)) {}
-    ~LinuxLink() {
-        if (made_) Run("/bin/rm " + name_, false);
-    }
-    bool Made() const { return made_; }
-
-private:
-    bool Run(std::string command, bool made) const {
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process = {};
-        if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.Path().c_str(),
-                            &startup, &process))
-            return false;  // not Wine
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-        // Wine does not wait for a Linux program: wait for the link instead.
-        for (int i = 0; i < 100 && folder_.Exists(name_) != made; ++i) Sleep(50);
-        return folder_.Exists(name_) == made;
-    }
-
-    const TempFolder& folder_;
-    std::string name_;
-    bool made_;
-};
-
-// While it lives, files that this process writes may grow to `bytes` only,
-// as on a nearly full disk: a write past that takes part of its text. The
-// process must ignore SIGXFSZ, as scripts/wine-run has it; not Set()
-// otherwise and outside Wine.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(unsigned bytes) : set_(Limit(std::to_string(bytes))) {}
-    ~FileSizeLimit() {
-        if (set_) Limit("unlimited");
-    }
-    bool Set() const { return set_; }
-
-private:
-    static bool Limit(const std::string& soft) {
-        const std::string command = "m=$(sed -n 's/^SigIgn:\\s*//p' /proc/$PPID/status); "
-                                    "[ $(( 0x$m >> 24 & 1 )) -eq 1 ] && prlimit --pid $PPID --fsize=" + soft + ":";
-        return RunOnLinux({"/bin/sh", "-c", command.c_str()});
-    }
-    bool set_;
-};
 
 class MapPointer : public ModuleTest {
 protected:
@@ -141,12 +93,30 @@ TEST_F(MapPointer, KeepsEveryOtherLineInOrder) {
     EXPECT_EQ(Ini(), "[Editor]\r\nGrid=8\r\nMAP=" + chosen + "\r\nSound=on\r\nLast=1\r\n");
 }
 
-TEST_F(MapPointer, HiddenFileStaysHidden) {
+// The access list, under Wine the Linux file mode: 600 here, where a new
+// file would get 644.
+std::vector<BYTE> AccessListOf(const std::string& path) {
+    std::vector<BYTE> descriptor(4096);
+    DWORD needed = 0;
+    GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), descriptor.size(), &needed);
+    descriptor.resize(std::min<DWORD>(needed, descriptor.size()));
+    return descriptor;
+}
+
+TEST_F(MapPointer, AReplacedFileKeepsItsAttributesAndAccessList) {
     data.Write("editor.ini", "Grid=8\r\n");
     SetFileAttributesA(g_state.mapPointerPath.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    using UnixName = char*(__cdecl*)(const wchar_t*);
+    if (const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"))))
+        RunOnLinux({"/bin/chmod", "600", unixName(Wide(g_state.mapPointerPath).c_str())});
+    const std::vector<BYTE> accessList = AccessListOf(g_state.mapPointerPath);
+    const DWORD before = FileNumberOf(g_state.mapPointerPath);
     WriteEntry(chosen);
     EXPECT_EQ(Ini(), "MAP=" + chosen + "\r\nGrid=8\r\n");
+    EXPECT_NE(FileNumberOf(g_state.mapPointerPath), before);  // replaced by a new file
     EXPECT_TRUE(GetFileAttributesA(g_state.mapPointerPath.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(AccessListOf(g_state.mapPointerPath), accessList);
 }
 
 TEST_F(MapPointer, RefusedWritesLeaveTheOldBytesAndNoTemporaryFile) {
@@ -169,6 +139,12 @@ TEST_F(MapPointer, RefusedWritesLeaveTheOldBytesAndNoTemporaryFile) {
     SetFileAttributesA(g_state.mapPointerPath.c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(ErrorOf([&] { WriteEntry(chosen); }), createError + SystemMessageText(ERROR_ACCESS_DENIED));
     SetFileAttributesA(g_state.mapPointerPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    {
+        // A full disk: the line names editor.ini, not the new file beside it.
+        const FileSizeLimit full(0);
+        const std::string error = full.Set() ? ErrorOf([&] { WriteEntry(chosen); }) : createError;
+        EXPECT_TRUE(error.starts_with("Cannot write file \"" + data.PathOf("editor.ini") + "\". ") || !full.Set()) << error;
+    }
 
     EXPECT_EQ(Ini(), old);
     EXPECT_EQ(data.Listing(), "Long Folder With Spaces editor.ini");
@@ -189,6 +165,20 @@ TEST_F(MapPointer, FilesOver16MiBAreNeitherReadNorRewritten) {
     const std::string quoted = "\"" + g_state.mapPointerPath + "\"";
     EXPECT_EQ(ErrorOf(ReadEntry), "Cannot open file " + quoted + ". It is larger than 16 MiB");
     EXPECT_EQ(ErrorOf([&] { WriteEntry(chosen); }), "Cannot update file " + quoted + ". It is larger than 16 MiB");
+
+    // Never written past that: exactly 16 MiB takes a path of the same length,
+    // not one 3 bytes longer, nor LF line ends that the rewrite makes CR LF.
+    const std::string entry = "MAP=C:\\MAPS\\OLD.MAP\r\n", pad = "Pad=" + std::string(16 << 20, 'p');
+    for (const std::string& lines : {std::string(), std::string(10, '\n')}) {
+        data.Write("editor.ini", entry + pad.substr(0, (16 << 20) - entry.size() - lines.size() - 2) + "\r\n" + lines);
+        const std::string full = Ini();
+        const std::string longer = "Cannot update file " + quoted + ". It would be larger than 16 MiB";
+        EXPECT_EQ(ErrorOf([&] { WriteEntry("C:\\MAPS\\LONGER.MAP"); }), longer);
+        EXPECT_EQ(Ini(), full);
+        EXPECT_EQ(ReadEntry(), "C:\\MAPS\\OLD.MAP");  // the next Control-T still reads it
+        EXPECT_EQ(ErrorOf([&] { WriteEntry("C:\\MAPS\\NEW.MAP"); }), lines.empty() ? "" : longer);
+    }
+    EXPECT_EQ(Ini().size(), 16u << 20);
 }
 
 TEST_F(MapPointer, PathsUpToMaxPathAreReplacedThroughANewFile) {
@@ -240,13 +230,58 @@ TEST_F(MapPointer, LinksStayLinksAndTheirTargetsGetTheText) {
     data.Write("real.ini", "Grid=8\r\n");
     const LinuxLink link(data, "real.ini", "editor.ini");
     if (!link.Made()) GTEST_SKIP() << "needs the Linux side of Wine";
+    const DWORD before = FileNumberOf(data.PathOf("real.ini"));
     WriteEntry(chosen);
     EXPECT_EQ(data.Read("real.ini"), "MAP=" + chosen + "\r\nGrid=8\r\n");
+    EXPECT_NE(FileNumberOf(data.PathOf("real.ini")), before);  // replaced whole, beside the link's target
+    data.Write("real.ini", "Grid=9\r\n");
+    EXPECT_EQ(Ini(), "Grid=9\r\n");  // still a link
 
     EXPECT_TRUE(CreateHardLinkA(data.PathOf("twin.ini").c_str(), data.PathOf("real.ini").c_str(), nullptr));
     g_state.mapPointerPath = data.PathOf("twin.ini");
     WriteEntry(data.PathOf("other.map"));
-    EXPECT_EQ(data.Read("real.ini"), "MAP=" + data.PathOf("other.map") + "\r\nGrid=8\r\n");
+    EXPECT_EQ(data.Read("real.ini"), "MAP=" + data.PathOf("other.map") + "\r\nGrid=9\r\n");
+    EXPECT_EQ(data.Listing(), "Long Folder With Spaces editor.ini real.ini twin.ini");  // the copy of the old text is gone
+}
+
+// A kill during a write through a symbolic link: the test runs itself again
+// as a child process that writes, and kills it as soon as its new file shows
+// beside the link's target. (Polling cannot land a kill inside one write call
+// over the target itself; MapPointer.LinksStayLinksAndTheirTargetsGetTheText
+// shows that none happens.)
+TEST(KilledWrite, ThroughALinkLeavesOneWholeText) {
+    if (const char* editorIni = getenv("TARNWICK_KILLED_WRITE")) {  // the child
+        WriteMapPointer(editorIni, "C:\\NEW.MAP");
+        Sleep(INFINITE);  // the write ended before the parent saw it: killed here
+    }
+    const TempFolder data;
+    const std::string old = "Grid=8\r\nPad=" + std::string(15 << 20, 'p') + "\r\n";
+    data.Write("real.ini", old);
+    const LinuxLink link(data, "real.ini", "editor.ini");
+    if (!link.Made()) GTEST_SKIP() << "needs the Linux side of Wine";
+    char program[MAX_PATH + 1] = {};
+    GetModuleFileNameA(nullptr, program, MAX_PATH);
+    std::string command = std::string("\"") + program + "\" --gtest_filter=KilledWrite.*";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;  // and none: its output would mix with ours
+    PROCESS_INFORMATION child = {};
+    SetEnvironmentVariableA("TARNWICK_KILLED_WRITE", data.PathOf("editor.ini").c_str());
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child));
+    SetEnvironmentVariableA("TARNWICK_KILLED_WRITE", nullptr);
+    WIN32_FIND_DATAA found = {};
+    HANDLE search = INVALID_HANDLE_VALUE;
+    while ((search = FindFirstFileA(data.PathOf("tw*.tmp").c_str(), &found)) == INVALID_HANDLE_VALUE &&
+           WaitForSingleObject(child.hProcess, 0) == WAIT_TIMEOUT) {
+    }
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    EXPECT_TRUE(TerminateProcess(child.hProcess, 9)) << "the child ended by itself";
+    WaitForSingleObject(child.hProcess, INFINITE);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    const std::string after = data.Read("real.ini");
+    EXPECT_TRUE(after == old || after == "MAP=C:\\NEW.MAP\r\n" + old) << after.size() << " bytes, neither text";
+    EXPECT_EQ(data.Read("editor.ini"), after);  // still the link
 }
 
 TEST_F(MapPointer, MissingDataFolderCannotBeCreated) {

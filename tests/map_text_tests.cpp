@@ -101,28 +101,6 @@ TEST(MapText, RewrittenTextReadsBackTheValue) {
     EXPECT_TRUE(rewritten.starts_with("\xEF\xBB\xBF"));
 }
 
-bool WideNamesEqual(std::wstring_view a, std::wstring_view b) {
-    auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](wchar_t x, wchar_t y) { return lower(x) == lower(y); });
-}
-
-TEST(MapText, OnlyAPlainFileOfItsOwnNameIsReplacedByARename) {
-    const FileIdentity plain = {false, 1, L"\\\\?\\C:\\Data\\editor.ini", L"\\\\?\\C:\\Data", L"EDITOR.INI"};
-    auto with = [&](auto change) {
-        FileIdentity file = plain;
-        change(file);
-        return HasOtherNames(file, WideNamesEqual);
-    };
-    EXPECT_FALSE(HasOtherNames(plain, WideNamesEqual));
-    EXPECT_FALSE(with([](FileIdentity& f) { f.finalPath = L"\\\\?\\C:\\editor.ini", f.folderFinalPath = L"\\\\?\\C:\\"; }));
-    EXPECT_TRUE(with([](FileIdentity& f) { f.reparsePoint = true; }));
-    EXPECT_TRUE(with([](FileIdentity& f) { f.links = 2; }));
-    EXPECT_TRUE(with([](FileIdentity& f) { f.links = 0; }));  // the system could not tell
-    EXPECT_TRUE(with([](FileIdentity& f) { f.finalPath = L"\\\\?\\C:\\Real\\editor.ini"; }));  // a link
-    EXPECT_TRUE(with([](FileIdentity& f) { f.finalPath = {}; }));
-    EXPECT_TRUE(with([](FileIdentity& f) { f.folderFinalPath = {}; }));
-}
-
 TEST(MapText, StoredPathIsTheFirstFormTheAnsiClientCanOpen) {
     const AnsiPath shortForm = {"C:\\MAPS\\HARBOU~1.MAP", true}, longForm = {"C:\\Maps\\Harbour.map", true};
     const AnsiPath noShortForm = {"", true}, unshowable = {"C:\\Maps\\??.map", false};

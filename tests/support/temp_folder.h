@@ -42,3 +42,36 @@ public:
 private:
     std::string path_;
 };
+
+// A symbolic link made and removed on the Linux side of Wine's drive, where
+// players' tools make them: Wine 8 can neither make nor remove one.
+class LinuxLink {
+public:
+    LinuxLink(const TempFolder& folder, const std::string& target, const std::string& name);
+    ~LinuxLink();
+    LinuxLink(const LinuxLink&) = delete;
+    LinuxLink& operator=(const LinuxLink&) = delete;
+    bool Made() const { return made_; }
+
+private:
+    bool Run(std::string command, bool made) const;
+    const TempFolder& folder_;
+    std::string name_;
+    bool made_;
+};
+
+// While it lives, files that this process writes may grow to `bytes` only,
+// as on a nearly full disk: a write past that takes part of its text, a
+// write at it none. The process must ignore SIGXFSZ, as scripts/wine-run has
+// it; not Set() otherwise and outside Wine.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(unsigned bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool Set() const { return set_; }
+
+private:
+    bool set_;
+};
