@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "../host/kessrig.h"
@@ -12,6 +13,7 @@
 #include "scoped_win.h"
 #include "state.h"
 #include "text.h"
+#include "text_file.h"
 
 namespace {
 
@@ -51,15 +53,31 @@ void LoadModuleState() {
     const KeyEnableFlags flags = ReadKeyFlags(state.settingsPath);
     state.f12Enabled = (flags & kF12Flag) != 0;
     state.controlTEnabled = (flags & kControlTFlag) != 0;
+    state.savedKeyFlags = flags;
 }
 
 void SaveModuleSettings() {
-    const ModuleState& state = g_state;
-    const std::string value = std::to_string(KeyFlagsOf(state.f12Enabled, state.controlTEnabled));
-    if (!ProfileFunctionsTake(state.settingsPath)) throw FileError(WriteErrorText(state.settingsPath));
-    ProfileFlusher flusher(state.settingsPath);
-    if (!WritePrivateProfileStringA(LoadText(IDS_SETTINGS_SECTION).c_str(), LoadText(IDS_SETTINGS_KEY).c_str(),
-                                    value.c_str(), state.settingsPath.c_str())) {
-        throw FileError(WriteErrorText(state.settingsPath));
+    ModuleState& state = g_state;
+    const std::string& path = state.settingsPath;
+    if (!ProfileFunctionsTake(path)) throw FileError(WriteErrorText(path));
+    // A second client may have saved its switches since this one read them:
+    // only the switches that this session changed go over the file's.
+    const KeyEnableFlags session = KeyFlagsOf(state.f12Enabled, state.controlTEnabled);
+    const KeyEnableFlags changed = session ^ state.savedKeyFlags;
+    const KeyEnableFlags flags = (ReadKeyFlags(path) & ~changed) | (session & changed);
+    // Not the system's profile writer: it rewrites the file in place, and
+    // under Wine reports success when a full disk left it empty. Through a new
+    // file instead, as editor.ini, so that the old text stays on any failure.
+    ProfileFlusher flusher(path);
+    try {
+        const OldFile old = ReadForRewrite(path);
+        const std::optional<std::string> text =
+            WithProfileValue(old.text, LoadText(IDS_SETTINGS_SECTION), LoadText(IDS_SETTINGS_KEY),
+                             std::to_string(flags), NamesEqualForUser);
+        if (!text) throw FileError("not single-byte text");
+        RewriteFile(path, old, *text);
+    } catch (const FileError&) {
+        throw FileError(WriteErrorText(path));
     }
+    state.savedKeyFlags = session;
 }

@@ -5,5 +5,7 @@
 // Fills the paths from the framework's folders and reads the switches.
 void LoadModuleState();
 
-// Writes the switches; raises FileError when the system refuses.
+// Writes the switches that this session changed into the file as it is now,
+// through a new file: Tarnwick.ini keeps its old text, or stays absent, when
+// the write fails. Raises FileError "Unable to write to <path>" then.
 void SaveModuleSettings();

@@ -97,6 +97,40 @@ TEST_F(Settings, SaveWritesTheSwitchesAndKeepsTheRestOfTheFile) {
     EXPECT_TRUE(TakeSpoken().empty());
 }
 
+// Another client saves its switches while this one runs (docs.Write).
+TEST_F(Settings, ASaveWritesOnlyWhatThisClientChanged) {
+    StartWithFlags("2");
+    const auto savedAfterTheOtherClients = [&](const char* flags) {
+        docs.Write("Tarnwick.ini", std::string("[Main]\r\nFlags=") + flags + "\r\n");
+        on_module(KS_EVENT_SAVE, nullptr);
+        return docs.Read("Tarnwick.ini");
+    };
+    EXPECT_EQ(savedAfterTheOtherClients("3"), "[Main]\r\nFlags=3\r\n");  // this one changed nothing
+    g_state.controlTEnabled = false;
+    EXPECT_EQ(savedAfterTheOtherClients("3"), "[Main]\r\nFlags=1\r\n");
+    EXPECT_EQ(savedAfterTheOtherClients("0"), "[Main]\r\nFlags=0\r\n");  // its change is saved already
+    EXPECT_TRUE(TakeSpoken().empty());
+}
+
+// The disk takes no byte (Wine's profile writer emptied the file here and
+// reported success): the line, and the file as it was, or none.
+TEST_F(Settings, AFullDiskKeepsTheOldFileOrNone) {
+    Fake().moduleDocRoot = docs.Path();
+    for (const std::string old : {"", "; mine\r\n[Main]\r\nFlags=2\r\n"}) {
+        if (!old.empty()) docs.Write("Tarnwick.ini", old);
+        Start();
+        g_state.f12Enabled = true;
+        {
+            const FileSizeLimit full(0);
+            if (!full.Set()) GTEST_SKIP() << "needs Wine and SIGXFSZ ignored (scripts/wine-run)";
+            on_module(KS_EVENT_SAVE, nullptr);
+        }
+        EXPECT_EQ(TakeSpoken(), std::vector<std::string>{"Tarnwick: Unable to write to " + g_state.settingsPath});
+        EXPECT_EQ(docs.Listing(), old.empty() ? "" : "Tarnwick.ini");
+        EXPECT_EQ(docs.Exists("Tarnwick.ini") ? docs.Read("Tarnwick.ini") : "", old);
+    }
+}
+
 TEST_F(Settings, UnwritableSettingsAreReportedNotThrown) {
     Fake().moduleDocRoot = docs.PathOf("missing");
     Start();

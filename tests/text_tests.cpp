@@ -49,6 +49,33 @@ TEST(SettingsNumber, KeyFlagsKeepTwoBitsAndDefaultToControlT) {
     EXPECT_EQ(KeyFlagsOf(true, true), 3);
 }
 
+bool IgnoringCase(std::string_view a, std::string_view b) { return UpperCaseAscii(a) == UpperCaseAscii(b); }
+
+TEST(SettingsText, FlagsGoWhereTheProfileReaderLooksAndEveryOtherByteStays) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const struct {
+        std::string before, after;
+    } cases[] = {
+        {"", "[Main]\r\nFlags=3\r\n"},  // as the system's writer makes a new file
+        {"[Main]\r\nFlags=2\r\n", "[Main]\r\nFlags=3\r\n"},
+        {"; mine\n[other]\nFlags=1\n[ main ]\n  flags = 7 \nNote=x", "; mine\n[other]\nFlags=1\n[ main ]\n  flags =3\nNote=x"},
+        {"[Main]\r\nA=1\r\n\r\n[B]\r\n", "[Main]\r\nA=1\r\nFlags=3\r\n\r\n[B]\r\n"},
+        {"[Main]\r\nA=1", "[Main]\r\nA=1\r\nFlags=3\r\n"},
+        {"[Main]\r\n[Main]\r\nFlags=1\r\n", "[Main]\r\nFlags=3\r\n[Main]\r\nFlags=1\r\n"},  // the first section only
+        {"[Main]\rFlags=0\rX=1", "[Main]\rFlags=3\rX=1"},
+        {"[Other]\r\nA=1", "[Other]\r\nA=1\r\n\r\n[Main]\r\nFlags=3\r\n"},
+        {"[Main\r\nFlags=1\r\n", "[Main\r\nFlags=1\r\n\r\n[Main]\r\nFlags=3\r\n"},  // no "]": no section
+        {"Flags=1\r\n", "Flags=1\r\n\r\n[Main]\r\nFlags=3\r\n"},  // before any section
+        {bom + "[Main]\r\nFlags=1\r\n", bom + "[Main]\r\nFlags=3\r\n"},
+        {bom, bom + "[Main]\r\nFlags=3\r\n"},
+        {"[Main]\r\nFLAGS\r\nFlags=1\r\n", "[Main]\r\nFLAGS=3\r\nFlags=1\r\n"},  // a key without "=" counts
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WithProfileValue(c.before, "Main", "Flags", "3", IgnoringCase), c.after) << c.before;
+    }
+    EXPECT_EQ(WithProfileValue(std::string("\xFF\xFE[\0", 4), "Main", "Flags", "3", IgnoringCase), std::nullopt);
+}
+
 TEST(CommandText, UpperCasesOnlyLettersAToZ) {
     EXPECT_EQ(UpperCaseAscii("tw-f12"), "TW-F12");
     EXPECT_EQ(UpperCaseAscii("Tw-CtrlT extra"), "TW-CTRLT EXTRA");

@@ -1,6 +1,8 @@
 // The settings number against a second, plainly written reading of the same
 // rules: a table of states for the form, the standard library for the value
-// and 64-bit arithmetic for the range. Any disagreement aborts.
+// and 64-bit arithmetic for the range. The same bytes as a whole Tarnwick.ini:
+// the Flags written into them against a reading of the profile reader's
+// rules. Any disagreement aborts.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -8,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "module/text.h"
 
@@ -88,6 +91,89 @@ std::string Shown(std::optional<int32_t> value) { return value ? std::to_string(
     std::abort();
 }
 
+// The entries of a profile file as the system's reader takes them: lines end
+// at CR or LF, blanks around every name go, a section header ends at its
+// last "]", a line without "=" is a key without a value.
+struct Entry {
+    std::string section, key, value;
+    bool header = false;  // the section's own line
+    bool operator==(const Entry&) const = default;
+};
+
+std::string_view Trimmed(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1A'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+std::vector<Entry> Entries(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    std::vector<Entry> entries;
+    std::string section;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+        const std::string_view line = Trimmed(text.substr(start, end - start));
+        start = end + 1;
+        if (line.empty()) continue;
+        const size_t close = line.rfind(']');
+        if (line[0] == '[' && close != std::string_view::npos && close > 0) {
+            section = Trimmed(line.substr(1, close - 1));
+            entries.push_back({section, "", "", true});
+            continue;
+        }
+        const size_t equalsSign = line.find('=');
+        entries.push_back({section, std::string(Trimmed(line.substr(0, equalsSign))),
+                           equalsSign == std::string_view::npos ? "" : std::string(Trimmed(line.substr(equalsSign + 1)))});
+    }
+    return entries;
+}
+
+bool IgnoringCase(std::string_view a, std::string_view b) { return UpperCaseAscii(a) == UpperCaseAscii(b); }
+
+// The entries with Flags=3 where the reader looks for it: the first key of
+// that name in the first Main section, else after that section's last entry,
+// else in a new section at the end.
+std::vector<Entry> WithFlags(std::vector<Entry> entries) {
+    auto at = std::find_if(entries.begin(), entries.end(),
+                           [](const Entry& e) { return e.header && IgnoringCase(e.section, "Main"); });
+    if (at == entries.end()) {
+        entries.push_back({"Main", "", "", true});
+        entries.push_back({"Main", "Flags", "3"});
+        return entries;
+    }
+    const std::string section = at->section;
+    for (++at; at != entries.end() && !at->header; ++at) {
+        if (IgnoringCase(at->key, "Flags")) {
+            at->value = "3";
+            return entries;
+        }
+    }
+    entries.insert(at, {section, "Flags", "3"});
+    return entries;
+}
+
+[[noreturn]] void Fail(std::string_view text, const char* what) {
+    std::fprintf(stderr, "settings file check failed: %s, for \"", what);
+    for (unsigned char c : text) std::fprintf(stderr, c >= 0x20 && c < 0x7F && c != '\\' ? "%c" : "\\x%02X", c);
+    std::fprintf(stderr, "\"\n");
+    std::abort();
+}
+
+void CheckSettingsFile(std::string_view text) {
+    const std::optional<std::string> written = WithProfileValue(text, "Main", "Flags", "3", IgnoringCase);
+    if (text.find('\0') != std::string_view::npos) {
+        if (written) Fail(text, "text with a NUL byte was rewritten");
+        return;
+    }
+    if (!written) Fail(text, "no rewrite");
+    // Keys of the same name in a section: the reader finds the first one,
+    // which the expected entries name by their order too.
+    if (Entries(*written) != WithFlags(Entries(text))) Fail(text, "entries differ from Flags=3 put where the reader looks");
+    if (WithProfileValue(*written, "Main", "Flags", "3", IgnoringCase) != written) Fail(text, "a second write changes the text");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -99,5 +185,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const KeyEnableFlags flags = KeyFlagsFromText(text);
     const KeyEnableFlags expectedFlags = expected.value_or(2) & 3;
     if (flags != expectedFlags) Disagree(text, "flags " + std::to_string(expectedFlags), "flags " + std::to_string(flags));
+    CheckSettingsFile(text);
     return 0;
 }
