@@ -85,7 +85,7 @@ std::optional<int32_t> ReadByTheRules(std::string text) {
 std::string Shown(std::optional<int32_t> value) { return value ? std::to_string(*value) : "failure"; }
 
 [[noreturn]] void Disagree(std::string_view text, const std::string& expected, const std::string& actual) {
-    std::fprintf(stderr, "settings number disagreement for \"");
+    std::fprintf(stderr, "settings disagreement for \"");
     for (unsigned char c : text) std::fprintf(stderr, c >= 0x20 && c < 0x7F && c != '\\' ? "%c" : "\\x%02X", c);
     std::fprintf(stderr, "\": expected %s, got %s\n", expected.c_str(), actual.c_str());
     std::abort();
@@ -154,24 +154,15 @@ std::vector<Entry> WithFlags(std::vector<Entry> entries) {
     return entries;
 }
 
-[[noreturn]] void Fail(std::string_view text, const char* what) {
-    std::fprintf(stderr, "settings file check failed: %s, for \"", what);
-    for (unsigned char c : text) std::fprintf(stderr, c >= 0x20 && c < 0x7F && c != '\\' ? "%c" : "\\x%02X", c);
-    std::fprintf(stderr, "\"\n");
-    std::abort();
-}
-
 void CheckSettingsFile(std::string_view text) {
     const std::optional<std::string> written = WithProfileValue(text, "Main", "Flags", "3", IgnoringCase);
-    if (text.find('\0') != std::string_view::npos) {
-        if (written) Fail(text, "text with a NUL byte was rewritten");
-        return;
-    }
-    if (!written) Fail(text, "no rewrite");
-    // Keys of the same name in a section: the reader finds the first one,
-    // which the expected entries name by their order too.
-    if (Entries(*written) != WithFlags(Entries(text))) Fail(text, "entries differ from Flags=3 put where the reader looks");
-    if (WithProfileValue(*written, "Main", "Flags", "3", IgnoringCase) != written) Fail(text, "a second write changes the text");
+    const bool singleByte = text.find('\0') == std::string_view::npos;
+    if (written.has_value() != singleByte) Disagree(text, singleByte ? "a rewrite" : "none (a NUL)", "the other");
+    if (!written) return;
+    // Of keys of one name in a section the reader finds the first, as here.
+    if (Entries(*written) != WithFlags(Entries(text))) Disagree(text, "Flags=3 where the reader looks", "other entries");
+    if (WithProfileValue(*written, "Main", "Flags", "3", IgnoringCase) != written)
+        Disagree(text, "a second write to change nothing", "a change");
 }
 
 }  // namespace

@@ -102,39 +102,20 @@ std::string TempFolder::Listing() const {
     return listing;
 }
 
-LinuxLink::LinuxLink(const TempFolder& folder, const std::string& target, const std::string& name)
-    : folder_(folder), name_(name), made_(Run("/bin/ln -s " + target + " " + name, true)) {}
-
-LinuxLink::~LinuxLink() {
-    if (made_) Run("/bin/rm " + name_, false);
-}
-
-bool LinuxLink::Run(std::string command, bool made) const {
+bool RunOnLinuxIn(const std::string& folder, std::string command, const std::function<bool()>& test) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.Path().c_str(), &startup,
-                        &process))
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup, &process))
         return false;  // not Wine
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    // Wine does not wait for a Linux program: wait for the link instead.
-    for (int i = 0; i < 100 && folder_.Exists(name_) != made; ++i) Sleep(50);
-    return folder_.Exists(name_) == made;
+    for (int i = 0; i < 100 && !test(); ++i) Sleep(50);
+    return test();
 }
 
-namespace {
-
-bool LimitFileSize(const std::string& soft) {
+bool LimitFileSize(const std::string& bytes) {
     const std::string command = "m=$(sed -n 's/^SigIgn:\\s*//p' /proc/$PPID/status); "
-                                "[ $(( 0x$m >> 24 & 1 )) -eq 1 ] && prlimit --pid $PPID --fsize=" + soft + ":";
+                                "[ $(( 0x$m >> 24 & 1 )) -eq 1 ] && prlimit --pid $PPID --fsize=" + bytes + ":";
     return RunOnLinux({"/bin/sh", "-c", command.c_str()});
-}
-
-}  // namespace
-
-FileSizeLimit::FileSizeLimit(unsigned bytes) : set_(LimitFileSize(std::to_string(bytes))) {}
-
-FileSizeLimit::~FileSizeLimit() {
-    if (set_) LimitFileSize("unlimited");
 }

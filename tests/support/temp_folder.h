@@ -2,6 +2,7 @@
 // holds when the test ends.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,18 +44,24 @@ private:
     std::string path_;
 };
 
+// Runs a Linux program (its command line) from Wine, in folder, and waits
+// until test() holds (Wine does not wait for a Linux program); false outside
+// Wine or when it never does.
+bool RunOnLinuxIn(const std::string& folder, std::string command, const std::function<bool()>& test);
+
 // A symbolic link made and removed on the Linux side of Wine's drive, where
 // players' tools make them: Wine 8 can neither make nor remove one.
 class LinuxLink {
 public:
-    LinuxLink(const TempFolder& folder, const std::string& target, const std::string& name);
-    ~LinuxLink();
-    LinuxLink(const LinuxLink&) = delete;
-    LinuxLink& operator=(const LinuxLink&) = delete;
+    LinuxLink(const TempFolder& folder, const std::string& target, const std::string& name)
+        : folder_(folder), name_(name),
+          made_(RunOnLinuxIn(folder.Path(), "/bin/ln -s " + target + " " + name, [&] { return folder.Exists(name); })) {}
+    ~LinuxLink() {
+        if (made_) RunOnLinuxIn(folder_.Path(), "/bin/rm " + name_, [&] { return !folder_.Exists(name_); });
+    }
     bool Made() const { return made_; }
 
 private:
-    bool Run(std::string command, bool made) const;
     const TempFolder& folder_;
     std::string name_;
     bool made_;
@@ -64,12 +71,13 @@ private:
 // as on a nearly full disk: a write past that takes part of its text, a
 // write at it none. The process must ignore SIGXFSZ, as scripts/wine-run has
 // it; not Set() otherwise and outside Wine.
+bool LimitFileSize(const std::string& bytes);
 class FileSizeLimit {
 public:
-    explicit FileSizeLimit(unsigned bytes);
-    ~FileSizeLimit();
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    explicit FileSizeLimit(unsigned bytes) : set_(LimitFileSize(std::to_string(bytes))) {}
+    ~FileSizeLimit() {
+        if (set_) LimitFileSize("unlimited");
+    }
     bool Set() const { return set_; }
 
 private:
