@@ -16,11 +16,11 @@ struct ModuleState {
     std::string settingsPath;       // Tarnwick.ini
     bool f12Enabled = false;
     bool controlTEnabled = false;
+    bool selfSentUpload = false;    // our own Control-T must reach the client once
+    bool selectionRunning = false;  // the chooser is open; no second one
     // The switches as this session last read or saved them: a save writes
     // only what changed since, over what another client saved meanwhile.
     int32_t savedKeyFlags = 0;
-    bool selfSentUpload = false;    // our own Control-T must reach the client once
-    bool selectionRunning = false;  // the chooser is open; no second one
 };
 
 extern ModuleState g_state;
