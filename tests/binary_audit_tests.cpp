@@ -113,13 +113,14 @@ const std::vector<ImportRow> kModuleImports = {
 
 // What the static runtime of a mingw-w64 build adds: libstdc++, GCC's
 // unwinder and mingw-w64's start-up code, the same for GCC's and clang's
-// builds. No thread control, process or debugging calls (the posix threads
-// library brought SuspendThread, GetThreadContext, OpenProcess ...).
+// builds, which link the runtime of the GCC that built these tests. No thread
+// control, process or debugging calls (the posix threads library brought
+// SuspendThread, GetThreadContext, OpenProcess ...).
 const std::vector<ImportRow> kMingwRuntimeImports = {
     // The C library, for the module's code and the runtime alike,
     {"msvcrt.dll", "malloc calloc realloc free memchr memcmp memcpy memmove memset strlen strcmp strncmp wcslen"},
     // locks and thread-local data of the exception machinery,
-    {"kernel32.dll", "CreateSemaphoreW ReleaseSemaphore WaitForSingleObject Sleep GetCurrentThreadId SetLastError"},
+    {"kernel32.dll", "Sleep SetLastError"},
     {"kernel32.dll", "TlsAlloc TlsFree TlsGetValue TlsSetValue"},
     {"kernel32.dll", "InitializeCriticalSection EnterCriticalSection LeaveCriticalSection DeleteCriticalSection"},
     // its start-up (relocations, a look for a shared libgcc, msvcrt's rand_s),
@@ -127,7 +128,19 @@ const std::vector<ImportRow> kMingwRuntimeImports = {
     {"kernel32.dll", "GetProcAddress FreeLibrary"},
     {"msvcrt.dll", "_initterm _amsg_exit _lock _unlock _iob fwrite vfprintf abort"},
     // and std::random_device, which comes with the copy-on-write string.
-    {"msvcrt.dll", "_errno _read _close"},
+    {"msvcrt.dll", "_errno _read"},
+#if __GNUC__ >= 14
+    // GCC 14's threads layer locks with critical sections alone; its exception
+    // buffer takes its size from GLIBCXX_TUNABLES; random_device brings
+    // std::system_error, whose texts come from the system.
+    {"kernel32.dll", "TryEnterCriticalSection GetThreadId"},
+    {"msvcrt.dll", "getenv strchr strtoul strerror"},
+    {"kernel32.dll", "LocalFree"},
+#else
+    // GCC 12's threads layer locks with semaphores; random_device closes a file.
+    {"kernel32.dll", "CreateSemaphoreW ReleaseSemaphore WaitForSingleObject GetCurrentThreadId"},
+    {"msvcrt.dll", "_close"},
+#endif
 };
 
 class BinaryAudit : public ::testing::Test {

@@ -204,8 +204,11 @@ TEST_F(ModuleInFramework, LoadingAndUnloadingLeavesNothingBehind) {
     FreeLibrary(dialogs);
     ASSERT_GT(handlesBefore, 0);
     // GCC 12's unwinder, linked in statically, makes a semaphore for its table
-    // of exception frames at every load and never closes it: one per cycle.
-    EXPECT_LE(handlesAfter - handlesBefore, kCycles + 10) << handlesBefore << " before";
+    // of exception frames at every load and never closes it: one per cycle,
+    // under Wine 8 and 10 alike. GCC 14's locks it with a critical section, no
+    // handle. The DLLs link the runtime of the GCC that built this test.
+    const long kHandlesOfTheRuntime = __GNUC__ >= 14 ? 0 : kCycles;
+    EXPECT_LE(handlesAfter - handlesBefore, kHandlesOfTheRuntime + 10) << handlesBefore << " before";
     EXPECT_LE(bytesAfter - bytesBefore, kCycles * 512) << (bytesAfter - bytesBefore) / kCycles << " bytes per cycle";
 }
 
