@@ -111,13 +111,18 @@ BOOL CALLBACK CountDialogs(HWND candidate, LPARAM count) {
     return TRUE;
 }
 
+// Polls, without a message loop, until the condition holds or the time
+// (stretched by the machine's time scale) runs out.
+void WaitUntil(const std::function<bool()>& condition) {
+    for (const auto end = Clock::now() + Scaled(kTimeout); !condition() && Clock::now() < end;) Sleep(10);
+}
+
 // The dialog once it is in front, where keys typed on the X server go; in an
 // emulated machine it can exist a second or more before that.
 HWND WaitForDialog() {
-    for (const auto end = Clock::now() + Scaled(kTimeout);; Sleep(20)) {
-        const HWND dialog = FindWindowA(nullptr, kDialogTitle);
-        if ((dialog && GetForegroundWindow() == dialog) || Clock::now() >= end) return dialog;
-    }
+    HWND dialog = nullptr;
+    WaitUntil([&] { return (dialog = FindWindowA(nullptr, kDialogTitle)) && GetForegroundWindow() == dialog; });
+    return dialog;
 }
 
 class DialogWatcher {
@@ -385,7 +390,7 @@ TEST_F(EndToEnd, AMapNamedOutsideTheAnsiCodePageGoesInByItsShortName) {
 // (docs/faults.md). A player's next key or click comes long after.
 void HoldAlt() {
     RunOnLinux({"xdotool", "keydown", "alt"});
-    for (const auto end = Clock::now() + Scaled(kTimeout); GetAsyncKeyState(VK_MENU) >= 0 && Clock::now() < end;) Sleep(10);
+    WaitUntil([] { return GetAsyncKeyState(VK_MENU) < 0; });
 }
 
 // Alt still held when the dialog closes would turn our Control-T into
