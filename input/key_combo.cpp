@@ -19,10 +19,13 @@ constexpr ModifierKey kModifierKeyTable[] = {
 }  // namespace
 
 std::vector<KeyEvent> KeyComboEvents(uint16_t key, ShiftState modifiers, bool extended,
-                                     std::span<const HeldKey> heldKeys) {
+                                     std::span<const HeldKey> heldKeys, bool keyHeld) {
+    ShiftState heldModifiers = 0;
+    for (const HeldKey& held : heldKeys) heldModifiers |= held.bit;
+    const ShiftState pressed = modifiers & ~heldModifiers;
     std::vector<KeyEvent> events;
     for (const ModifierKey& modifier : kModifierKeyTable) {
-        if (modifiers & modifier.bit) events.push_back({modifier.virtualKey, 0});
+        if (pressed & modifier.bit) events.push_back({modifier.virtualKey, 0});
     }
     for (const HeldKey& held : heldKeys) {
         const uint32_t flags = kKeyEventUp | (held.extended ? kKeyEventExtended : 0);
@@ -31,9 +34,9 @@ std::vector<KeyEvent> KeyComboEvents(uint16_t key, ShiftState modifiers, bool ex
     const uint8_t virtualKey = static_cast<uint8_t>(key & 0xFF);
     const uint32_t keyFlags = extended ? kKeyEventExtended : 0;
     events.push_back({virtualKey, keyFlags});
-    events.push_back({virtualKey, keyFlags | kKeyEventUp});
+    if (!keyHeld) events.push_back({virtualKey, keyFlags | kKeyEventUp});
     for (auto modifier = std::rbegin(kModifierKeyTable); modifier != std::rend(kModifierKeyTable); ++modifier) {
-        if (modifiers & modifier->bit) events.push_back({modifier->virtualKey, kKeyEventUp});
+        if (pressed & modifier->bit) events.push_back({modifier->virtualKey, kKeyEventUp});
     }
     return events;
 }

@@ -1,5 +1,8 @@
 #include "chooser.h"
 
+#include <iterator>
+#include <string_view>
+
 #include "../module/code_page.h"
 #include "../module/file_error.h"
 #include "../module/state.h"
@@ -30,7 +33,16 @@ std::string DialogErrorText(DWORD code) {
     return "The map file dialog could not be opened (error 0x" + HexDigits(code, 4) + "). Dream not uploaded.";
 }
 
+BOOL CALLBACK CancelIfMapDialog(HWND window, LPARAM) {
+    wchar_t title[std::size(kTitle) + 1] = {};
+    GetWindowTextW(window, title, static_cast<int>(std::size(title)));
+    if (std::wstring_view(title) == kTitle) PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    return TRUE;
+}
+
 }  // namespace
+
+void CancelMapFileDialog() { EnumThreadWindows(GetCurrentThreadId(), CancelIfMapDialog, 0); }
 
 HWND LiveClientWindow() { return IsWindow(g_state.clientWindow) ? g_state.clientWindow : nullptr; }
 

@@ -31,6 +31,9 @@ void PrepareMapFileDialog(MapFileDialog& dialog, const std::string& current);
 // the player cancels. Raises FileError when the dialog cannot be shown.
 std::wstring ChooseMapFile(const std::string& current);
 
+// Closes an open map dialog of this thread as if the player canceled it.
+void CancelMapFileDialog();
+
 // A chosen map in the ANSI code page: what MAP gets so that the client can
 // open it (see StoredMapPath), and the chat's text of it, the long form with
 // "?" for what the code page lacks.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "../input/keystrokes.h"
 #include "../module/host_link.h"
 #include "../module/scoped_win.h"
@@ -9,9 +11,14 @@
 #include "chooser.h"
 #include "map_pointer.h"
 
+// The image base of this library: the handle by which it holds itself.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
 namespace {
 
-constexpr uint16_t kVirtualKeyT = 0x54;
+// How long our Control-T may take to come back as the client's upload
+// command before the player is told to press it.
+constexpr UINT kUploadWaitMs = 1000;
 
 // Clears the running mark however the selection ends.
 class SelectionMark {
@@ -32,6 +39,68 @@ bool IsBroughtToFront(HWND window) {
     return GetForegroundWindow() == window;
 }
 
+std::string UploadHint(const std::string& chatText) {
+    return "Tarnwick: New dream file is " + chatText + ". Press Control-T to upload it.";
+}
+
+// A machine that emulates x86 runs the client several times slower; its
+// test runs say by how much, and the wait stretches with them.
+UINT UploadWaitMs() {
+    char scale[4] = {};
+    UINT factor = 0;
+    if (GetEnvironmentVariableA("TARNWICK_TIME_SCALE", scale, sizeof scale) < sizeof scale) {
+        for (const char* digit = scale; *digit >= '0' && *digit <= '9'; ++digit) factor = factor * 10 + (*digit - '0');
+    }
+    return kUploadWaitMs * (factor > 1 ? factor : 1);
+}
+
+// Our Control-T has not come back: the mark stays, so that the player's own
+// Control-T uploads the chosen map once, and the player is told to press it.
+void CALLBACK UploadNotSeen(HWND, UINT, UINT_PTR, DWORD) {
+    ModuleState& state = g_state;
+    state.uploadWatch = {};
+    if (state.selfSentUpload) RunReported([&] { Speak(UploadHint(state.chosenMapText)); });
+}
+
+void WatchForOurUpload(const std::string& chatText) {
+    g_state.chosenMapText = chatText;
+    g_state.uploadWatch = ScopedThreadTimer(SetTimer(nullptr, 0, UploadWaitMs(), UploadNotSeen));
+}
+
+// Sees every key message that this thread takes from its queue, the
+// dialog's included, until the key that opened the selection goes up or is
+// pressed anew: its repeats carry "was down" (lParam bit 30). Nothing of
+// the framework's is needed for that.
+LRESULT CALLBACK OpeningKeyHook(int code, WPARAM virtualKey, LPARAM flags) {
+    ModuleState& state = g_state;
+    constexpr LPARAM kWasDown = LPARAM(1) << 30;
+    constexpr LPARAM kGoingUp = LPARAM(1) << 31;
+    if (code == HC_ACTION && virtualKey == state.openingKey && (flags & (kWasDown | kGoingUp)) != kWasDown)
+        state.openingKey = 0;
+    const LRESULT result = CallNextHookEx(nullptr, code, virtualKey, flags);
+    if (!state.openingKey) state.openingKeyWatch = {};
+    return result;
+}
+
+void WatchOpeningKey(uint8_t key) {
+    ModuleState& state = g_state;
+    state.openingKey = key;
+    if (!state.openingKeyWatch)
+        state.openingKeyWatch = ScopedHook(SetWindowsHookExW(WH_KEYBOARD, OpeningKeyHook, nullptr, GetCurrentThreadId()));
+    // Unwatched, a mark would hold off the player's next press for good.
+    if (!state.openingKeyWatch) state.openingKey = 0;
+}
+
+// The framework may unload the library from a timer or at the end of the
+// Windows session while the dialog's message loop runs on this code. A hold
+// of its own keeps it loaded until the framework calls again (it holds the
+// library itself then); after such an unload, until the process ends.
+void PinWhileSelecting() {
+    if (g_state.selectionPin) return;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&__ImageBase),
+                       &g_state.selectionPin);
+}
+
 // Asks for a map, stores it and sends Control-T to the client.
 void RunMapSelection() {
     ModuleState& state = g_state;
@@ -50,7 +119,7 @@ void RunMapSelection() {
     // may activate any other window, and the keys must come back here.
     const HWND pressedIn = TopWindowOf(GetFocus());
     const std::wstring chosen = ChooseMapFile(ReadMapPointer(editorIni));
-    if (chosen.empty()) {
+    if (chosen.empty() || state.stopRequested) {
         Speak("Tarnwick: Canceled. Dream not uploaded.");
         return;
     }
@@ -58,23 +127,46 @@ void RunMapSelection() {
     const ClientPaths paths = ClientPathsOf(chosen);
     WriteMapPointer(editorIni, paths.mapValue);
     const HWND owner = LiveClientWindow();
-    const bool keysReachTheClient = IsBroughtToFront(owner ? TopWindowOf(owner) : pressedIn);
+    const HWND client = owner ? TopWindowOf(owner) : pressedIn;
+    const bool clientInFront = IsBroughtToFront(client);
+    Speak(clientInFront ? "Tarnwick: New dream file is " + paths.chatText : UploadHint(paths.chatText));
+    // Only now: had the write failed, the player's next Control-T must ask again.
     // Keys that would reach another window stay unsent; the player's own
     // Control-T then passes once, as when ours never comes back.
-    Speak("Tarnwick: New dream file is " + paths.chatText +
-          (keysReachTheClient ? "" : ". Press Control-T to upload it."));
-    // Only now: had the write failed, the player's next Control-T must ask again.
     state.selfSentUpload = true;
-    if (keysReachTheClient) SendKeyCombo(kVirtualKeyT, kControl, false);
+    if (!clientInFront) return;
+    // The line took the framework's time, and another window may have come
+    // to the front meanwhile: the keys check again as they go.
+    if (!SendKeyCombo(client, kVirtualKeyT, kControl, false)) {
+        Speak(UploadHint(paths.chatText));
+        return;
+    }
+    WatchForOurUpload(paths.chatText);
 }
 
 }  // namespace
 
-int32_t SelectThenAnswer(int32_t answer) noexcept {
+int32_t SelectThenAnswer(int32_t answer, uint8_t openingKey) noexcept {
+    ModuleState& state = g_state;
     // With no owner window the client still gets keys while the dialog is
     // open; one dialog at a time.
-    if (g_state.selectionRunning) return answer;
+    if (state.selectionRunning) return answer;
     SelectionMark mark;
+    state.stopRequested = false;
+    state.uploadWatch = {};
+    PinWhileSelecting();
+    WatchOpeningKey(openingKey);
     RunReported(RunMapSelection);
     return answer;
+}
+
+void CancelSelectionForStop() {
+    if (!g_state.selectionRunning) return;
+    g_state.stopRequested = true;
+    CancelMapFileDialog();
+}
+
+void ReleaseSelectionPin() {
+    if (!g_state.selectionPin || g_state.selectionRunning) return;
+    FreeLibrary(std::exchange(g_state.selectionPin, nullptr));
 }

@@ -9,12 +9,21 @@
 #include "../host/kessrig.h"
 #include "../module/state.h"
 
-// Runs one map selection unless one is already running, its errors ending
-// it as one chat line; then gives the message's answer. Out of line and
-// called last, so that the rules below sit inside on_wndproc and leave it
-// without a stack frame of its own.
-int32_t SelectThenAnswer(int32_t answer) noexcept;
+// Runs one map selection, opened by a press of openingKey, unless one is
+// already running; its errors end it as one chat line. Then gives the
+// message's answer. Out of line and called last, so that the rules below sit
+// inside on_wndproc and leave it without a stack frame of its own.
+int32_t SelectThenAnswer(int32_t answer, uint8_t openingKey) noexcept;
 
+// The framework stops the module (event 1): an open map dialog closes as a
+// cancel, for the library may be unloaded next.
+void CancelSelectionForStop();
+
+// Lets go of the library's hold on itself, taken while the map dialog was
+// open, once the framework calls again: it holds the library itself then.
+void ReleaseSelectionPin();
+
+constexpr uint8_t kVirtualKeyT = 0x54;
 constexpr uint32_t kUploadCommandId = 121;
 constexpr uint32_t kFromAccelerator = 1;  // high word of a command's wParam
 
@@ -26,6 +35,7 @@ inline bool IsUploadRequest(uint32_t wParam) { return wParam == (kFromAccelerato
 // module took it (its result set to 0), KS_PASS_ON when the client gets it.
 inline int32_t HandleKeyOrCommand(HostMessage& message) noexcept {
     ModuleState& state = g_state;
+    if (state.selectionPin) [[unlikely]] ReleaseSelectionPin();
     if (message.message == WM_COMMAND) {
         // A child control's notice (the chat box's EN_CHANGE as a line
         // arrives, a button's BN_CLICKED) is no upload request and tells
@@ -33,7 +43,10 @@ inline int32_t HandleKeyOrCommand(HostMessage& message) noexcept {
         if (message.lParam != 0) return KS_PASS_ON;
         if (IsUploadRequest(message.wParam) && !state.selfSentUpload && state.controlTEnabled) [[unlikely]] {
             message.result = 0;
-            return SelectThenAnswer(KS_TAKEN);
+            // The Control-T that opened the last selection is still held: its
+            // repeats neither ask again nor upload.
+            if (state.openingKey == kVirtualKeyT) return KS_TAKEN;
+            return SelectThenAnswer(KS_TAKEN, kVirtualKeyT);
         }
         // Our own Control-T came back (or never will): let exactly this one
         // through. Any other menu or accelerator command clears the mark
@@ -41,7 +54,8 @@ inline int32_t HandleKeyOrCommand(HostMessage& message) noexcept {
         state.selfSentUpload = false;
         return KS_PASS_ON;
     }
-    // The client sees F12 as well.
-    if (message.wParam == VK_F12 && state.f12Enabled) [[unlikely]] return SelectThenAnswer(KS_PASS_ON);
+    // The client sees F12 as well, its repeats included.
+    if (message.wParam == VK_F12 && state.f12Enabled && state.openingKey != VK_F12) [[unlikely]]
+        return SelectThenAnswer(KS_PASS_ON, VK_F12);
     return KS_PASS_ON;
 }

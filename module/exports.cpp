@@ -28,7 +28,11 @@ void StartModule(const void* argument) {
 void DispatchModuleEvent(uint32_t event, const void* argument) {
     switch (event) {
         case KS_EVENT_START: StartModule(argument); break;
-        case KS_EVENT_SAVE: SaveModuleSettings(); break;
+        case KS_EVENT_SAVE:
+            // The framework saves before it unloads the library.
+            CancelSelectionForStop();
+            SaveModuleSettings();
+            break;
         case KS_EVENT_INFORMATION: PrintInformation(); break;
         default: break;
     }
@@ -39,6 +43,7 @@ void DispatchModuleEvent(uint32_t event, const void* argument) {
 extern "C" {
 
 int32_t KS_CALL on_module(uint32_t event, void* argument) {
+    ReleaseSelectionPin();
     RunReported([&] { DispatchModuleEvent(event, argument); });
     return 0;
 }
@@ -59,6 +64,7 @@ int32_t KS_CALL on_wndproc(HostMessage* message) {
 int32_t KS_CALL on_world() { return 0; }
 
 int32_t KS_CALL on_command(int32_t argc, const char* const* argv) {
+    ReleaseSelectionPin();
     int32_t result = KS_PASS_ON;
     RunReported([&] { result = RunChatCommand(argc, argv); });
     return result;

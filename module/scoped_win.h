@@ -70,6 +70,45 @@ private:
     std::string folder_;
 };
 
+// A hook on this thread, removed when the owner goes: its procedure is code
+// of this library, which must not be called once the library is unloaded.
+class ScopedHook {
+public:
+    ScopedHook() = default;
+    explicit ScopedHook(HHOOK hook) : hook_(hook) {}
+    ~ScopedHook() {
+        if (hook_) UnhookWindowsHookEx(hook_);
+    }
+    ScopedHook(ScopedHook&& other) noexcept : hook_(std::exchange(other.hook_, nullptr)) {}
+    ScopedHook& operator=(ScopedHook&& other) noexcept {
+        std::swap(hook_, other.hook_);
+        return *this;
+    }
+    explicit operator bool() const { return hook_ != nullptr; }
+
+private:
+    HHOOK hook_ = nullptr;
+};
+
+// A timer of this thread, without a window, killed when the owner goes: its
+// procedure is code of this library, as above.
+class ScopedThreadTimer {
+public:
+    ScopedThreadTimer() = default;
+    explicit ScopedThreadTimer(UINT_PTR id) : id_(id) {}
+    ~ScopedThreadTimer() {
+        if (id_) KillTimer(nullptr, id_);
+    }
+    ScopedThreadTimer(ScopedThreadTimer&& other) noexcept : id_(std::exchange(other.id_, 0)) {}
+    ScopedThreadTimer& operator=(ScopedThreadTimer&& other) noexcept {
+        std::swap(id_, other.id_);
+        return *this;
+    }
+
+private:
+    UINT_PTR id_ = 0;
+};
+
 // Asks the system to write its cached copy of a profile file when the owner
 // goes, whether the work on the file succeeded or not.
 class ProfileFlusher {

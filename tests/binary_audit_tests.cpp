@@ -100,8 +100,10 @@ using ImportRow = std::pair<std::string, const char*>;
 const std::vector<ImportRow> kModuleImports = {
     {"kessrig.dll", "ks_speak ks_clroot ks_cldataroot ks_moddocroot"},
     {"comdlg32.dll", "GetOpenFileNameW CommDlgExtendedError"},
-    {"user32.dll", "LoadStringA keybd_event MapVirtualKeyA GetAsyncKeyState IsWindow GetFocus DefWindowProcA"},
-    {"user32.dll", "GetAncestor GetForegroundWindow SetForegroundWindow"},
+    {"user32.dll", "LoadStringA SendInput MapVirtualKeyA GetAsyncKeyState IsWindow GetFocus DefWindowProcA"},
+    {"user32.dll", "GetAncestor GetForegroundWindow SetForegroundWindow EnumThreadWindows GetWindowTextW PostMessageW"},
+    {"user32.dll", "SetWindowsHookExW UnhookWindowsHookEx CallNextHookEx SetTimer KillTimer"},
+    {"kernel32.dll", "GetModuleHandleExW FreeLibrary GetCurrentThreadId GetEnvironmentVariableA"},
     {"kernel32.dll", "GetShortPathNameW GetLongPathNameW GetACP MultiByteToWideChar WideCharToMultiByte IsDBCSLeadByteEx"},
     {"kernel32.dll", "GetPrivateProfileStringA WritePrivateProfileStringA SetCurrentDirectoryA"},
     {"kernel32.dll", "CreateFileA ReadFile WriteFile FlushFileBuffers CloseHandle GetFileSizeEx GetFileAttributesA"},

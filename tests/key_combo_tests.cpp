@@ -24,9 +24,21 @@ TEST(KeyCombo, HeldKeysAreLetGoWhileControlIsDown) {
                                      {kVkT, 0},
                                      {kVkT, kKeyEventUp},
                                      {kVkControl, kKeyEventUp}}));
-    // A held key that the combination uses itself stays down.
-    const HeldKey alt[] = {leftAlt};
-    EXPECT_EQ(KeyComboEvents(kVkT, kControl | kAlt, false, alt).size(), 6u);
+    // A held key that the combination uses is the player's: neither pressed
+    // again nor let go, and a held key goes down without its release.
+    const HeldKey leftControl = kReleasableKeys[6], rightControl = kReleasableKeys[7];
+    const HeldKey alt[] = {leftAlt}, control[] = {rightControl}, both[] = {leftControl, leftAlt};
+    const struct {
+        std::span<const HeldKey> held;
+        bool keyHeld;
+        std::vector<KeyEvent> events;
+    } rows[] = {
+        {alt, false, {{kVkControl, 0}, {kVkT, 0}, {kVkT, kKeyEventUp}, {kVkControl, kKeyEventUp}}},
+        {control, false, {{kVkAlt, 0}, {kVkT, 0}, {kVkT, kKeyEventUp}, {kVkAlt, kKeyEventUp}}},
+        {both, false, {{kVkT, 0}, {kVkT, kKeyEventUp}}},
+        {control, true, {{kVkAlt, 0}, {kVkT, 0}, {kVkAlt, kKeyEventUp}}},
+    };
+    for (const auto& row : rows) EXPECT_EQ(KeyComboEvents(kVkT, kControl | kAlt, false, row.held, row.keyHeld), row.events);
 }
 
 TEST(KeyCombo, ModifiersPressInTableOrderAndReleaseInReverse) {

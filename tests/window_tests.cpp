@@ -244,6 +244,7 @@ protected:
         EXPECT_EQ(hangBreaker.DialogsClosed(), 0) << "a dialog stayed open with nobody to answer it";
         EXPECT_EQ(hangBreaker.MenusEnded(), 0) << "the client window fell into menu mode";
         ksh_set_speak_listener(nullptr, nullptr);
+        ksh_set_front_during_speak(nullptr);
         UnhookWindowsHookEx(hook);
         DestroyAcceleratorTable(accelerators);
         ksh_unload_module();
@@ -275,7 +276,7 @@ protected:
             MSG message;
             while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
                 ksh_pretranslate(&message);
-                if (TranslateAcceleratorA(window, accelerators, &message)) continue;
+                if (acceleratorsOn && TranslateAcceleratorA(window, accelerators, &message)) continue;
                 TranslateMessage(&message);
                 DispatchMessageA(&message);
             }
@@ -304,6 +305,7 @@ protected:
     LoadedModule module;
     HWND window = nullptr;
     HACCEL accelerators = nullptr;
+    bool acceleratorsOn = true;  // off: keys reach the client, but no upload command comes of them
     HHOOK hook = nullptr;
     HangBreaker hangBreaker;
 };
@@ -388,10 +390,11 @@ TEST_F(EndToEnd, AMapNamedOutsideTheAnsiCodePageGoesInByItsShortName) {
 // ahead of them has been through this test's low-level hook: Alt+O typed at
 // xdotool's speed then misses the button, and the click can overtake Alt
 // (docs/faults.md). A player's next key or click comes long after.
-void HoldAlt() {
-    RunOnLinux({"xdotool", "keydown", "alt"});
-    WaitUntil([] { return GetAsyncKeyState(VK_MENU) < 0; });
+void HoldOnX(const char* keys, int virtualKey) {
+    RunOnLinux({"xdotool", "keydown", keys});
+    WaitUntil([=] { return GetAsyncKeyState(virtualKey) < 0; });
 }
+void HoldAlt() { HoldOnX("alt", VK_MENU); }
 
 // Alt still held when the dialog closes would turn our Control-T into
 // Control-Alt-T. Players confirm with Alt+O, or click OK with Alt down. Alt
@@ -638,6 +641,7 @@ public:
         Sleep(Scaled(100));
     }
     long KeysSent() const { return std::count(g_keyWindows.begin(), g_keyWindows.end(), window_.load()); }
+    HWND Handle() const { return window_; }
 
 private:
     std::atomic<HWND> window_{nullptr};
@@ -692,6 +696,113 @@ TEST_F(EndToEnd, KeysWhileTheDialogIsOpenOpenNoSecondDialog) {
     EXPECT_EQ(g_client.f12KeyDowns, 2);   // both F12 key-downs reached the client
     EXPECT_TRUE(g_client.uploads.empty());  // the upload request was taken
     EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: Canceled. Dream not uploaded."});
+}
+
+// ks_speak is the framework's and may take any time; another program takes
+// the front meanwhile. Our keys would go to it: none go, and the player is
+// told to press Control-T, which then uploads once without a dialog.
+TEST_F(EndToEnd, AWindowThatComesToTheFrontAsTheLineIsSaidGetsNoKeys) {
+    Start("3");
+    OtherWindow other;
+    ksh_set_front_during_speak(other.Handle());
+    {
+        DialogWatcher watcher({Wide(secondMap)});
+        Press({VK_CONTROL, 'T'});
+        ASSERT_TRUE(PumpUntil([&] { return ksh_spoken_count() == 2; }));
+    }
+    ksh_set_front_during_speak(nullptr);
+    Pump(std::chrono::milliseconds(300));
+    EXPECT_EQ(other.KeysSent(), 0);
+    EXPECT_EQ(ModuleKeys(4), std::vector<SeenKey>{});
+    EXPECT_EQ(module.TakeSpoken(), (Lines{"Tarnwick: New dream file is " + secondMap,
+                                          "Tarnwick: New dream file is " + secondMap + ". Press Control-T to upload it."}));
+    Press({VK_CONTROL, 'T'});
+    ASSERT_TRUE(PumpUntil([&] { return g_client.uploads.size() == 1; }));
+    EXPECT_EQ(data.Read("editor.ini"), "[Editor]\r\nGrid=8\r\nMAP=" + ShortPath(secondMap) + "\r\n");
+}
+
+// Our Control-T arrives, but not as the upload command (a message box of the
+// client's took it): after a second the player hears what to do, and the
+// next Control-T uploads the chosen map once.
+TEST_F(EndToEnd, AnUploadThatNeverComesIsToldToThePlayer) {
+    Start("3");
+    acceleratorsOn = false;
+    {
+        DialogWatcher watcher({Wide(secondMap)});
+        Press({VK_F12});
+        ASSERT_TRUE(PumpUntil([&] { return ksh_spoken_count() == 2; }));
+    }
+    EXPECT_EQ(ModuleKeys(2), kControlT);
+    EXPECT_EQ(module.TakeSpoken(), (Lines{"Tarnwick: New dream file is " + secondMap,
+                                          "Tarnwick: New dream file is " + secondMap + ". Press Control-T to upload it."}));
+    acceleratorsOn = true;
+    Press({VK_CONTROL, 'T'});
+    ASSERT_TRUE(PumpUntil([&] { return g_client.uploads.size() == 1; }));
+    EXPECT_EQ(FindWindowA(nullptr, kDialogTitle), nullptr);
+}
+
+// The player keeps Control down through the confirmation and presses T again:
+// only T goes out, Control stays held, and that T is an upload command again.
+TEST_F(EndToEnd, AControlThePlayerHoldsStaysHeld) {
+    if (!RunOnLinux({"true"})) GTEST_SKIP() << "holds keys on Wine's X server";
+    Start("3");
+    {
+        DialogWatcher watcher({Wide(secondMap), [](HWND) { HoldOnX("ctrl", VK_CONTROL); }});
+        Press({VK_CONTROL, 'T'});
+        EXPECT_TRUE(PumpUntil([&] { return !g_client.uploads.empty(); })) << "no upload reached the client";
+    }
+    EXPECT_EQ(ModuleKeys(4), (std::vector<SeenKey>{{'T', false}, {'T', true}}));
+    EXPECT_LT(GetAsyncKeyState(VK_CONTROL), 0) << "the player's Control was let go";
+    DialogWatcher again({});
+    RunOnLinux({"xdotool", "key", "t"});
+    EXPECT_TRUE(PumpUntil([&] { return again.Done(); }));
+    RunOnLinux({"xdotool", "keyup", "ctrl"});
+    EXPECT_TRUE(again.Seen().found) << "T with Control held did not ask again";
+    EXPECT_EQ(g_client.uploads.size(), 1u);
+}
+
+// F12 or Control-T held on past a dialog answered at once: the repeats of
+// the key neither ask again nor upload; one press is one selection.
+TEST_F(EndToEnd, AKeyHeldPastTheDialogIsOneSelection) {
+    if (!RunOnLinux({"true"})) GTEST_SKIP() << "holds keys on Wine's X server";
+    Start("3");
+    for (const auto& [keys, virtualKey] : {std::pair{"F12", VK_F12}, std::pair{"ctrl+t", int{'T'}}}) {
+        g_client.uploads.clear();
+        DialogWatcher watcher({Wide(secondMap)});
+        HoldOnX(keys, virtualKey);
+        EXPECT_TRUE(PumpUntil([&] { return !g_client.uploads.empty(); })) << keys;
+        Pump(std::chrono::milliseconds(1200));  // past the X server's repeat delay
+        RunOnLinux({"xdotool", "keyup", keys});
+        Pump(std::chrono::milliseconds(300));
+        EXPECT_EQ(g_client.uploads.size(), 1u) << keys;
+        EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: New dream file is " + secondMap}) << keys;
+    }
+}
+
+// The framework stops and unloads the module from a timer, which the
+// dialog's message loop runs: the dialog closes as a cancel, nothing is
+// written or uploaded, and the process goes on.
+void CALLBACK UnloadFromTimer(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    ksh_stop();
+    ksh_unload_module();
+}
+
+TEST_F(EndToEnd, AnUnloadWhileTheDialogIsOpenEndsItAsACancel) {
+    Start("3");
+    const std::string before = data.Read("editor.ini");
+    const std::function<void()> unloadSoon = [] { SetTimer(nullptr, 0, 0, UnloadFromTimer); };
+    DialogWatcher watcher({Wide(secondMap), [&](HWND dialog) {
+        SendMessageA(window, kRunOnClientThread, 0, reinterpret_cast<LPARAM>(&unloadSoon));
+        WaitUntil([&] { return !IsWindow(dialog); });
+    }});
+    Press({VK_CONTROL, 'T'});
+    ASSERT_TRUE(PumpUntil([&] { return watcher.Done() && ksh_spoken_count() > 0; }));
+    Pump(std::chrono::milliseconds(300));
+    EXPECT_EQ(module.TakeSpoken(), Lines{"Tarnwick: Canceled. Dream not uploaded."});
+    EXPECT_EQ(data.Read("editor.ini"), before);
+    EXPECT_TRUE(g_client.uploads.empty());
+    EXPECT_EQ(ModuleKeys(4), std::vector<SeenKey>{});
 }
 
 }  // namespace

@@ -15,6 +15,7 @@ struct Framework {
     void* listenerContext = nullptr;
     HWND window = nullptr;
     WNDPROC clientProc = nullptr;
+    HWND frontDuringSpeak = nullptr;
 };
 
 Framework g_framework;
@@ -61,6 +62,7 @@ void KS_CALL ks_speak(const char* text) {
     const char* line = text ? text : "";
     g_framework.spoken.emplace_back(line);
     if (g_framework.listener) g_framework.listener(line, g_framework.listenerContext);
+    if (g_framework.frontDuringSpeak) SetForegroundWindow(g_framework.frontDuringSpeak);
 }
 
 const char* KS_CALL ks_clroot() { return AnswerFolder(kClientRoot, "clroot"); }
@@ -106,6 +108,8 @@ void KS_CALL ksh_set_speak_listener(ksh_speak_listener listener, void* context) 
     g_framework.listener = listener;
     g_framework.listenerContext = context;
 }
+
+void KS_CALL ksh_set_front_during_speak(HWND window) { g_framework.frontDuringSpeak = window; }
 
 int KS_CALL ksh_spoken_count() { return static_cast<int>(g_framework.spoken.size()); }
 

@@ -33,6 +33,9 @@ void KS_CALL ksh_set_folders(const char* clientRoot, const char* clientDataRoot,
 // Every ks_speak line is kept, and also handed to the listener if one is set.
 typedef void(KS_CALL* ksh_speak_listener)(const char* line, void* context);
 void KS_CALL ksh_set_speak_listener(ksh_speak_listener listener, void* context);
+// Every ks_speak brings this window to the front before it returns, as
+// another program may at any moment while the framework prints; null ends it.
+void KS_CALL ksh_set_front_during_speak(HWND window);
 int KS_CALL ksh_spoken_count();
 const char* KS_CALL ksh_spoken_line(int index);
 void KS_CALL ksh_clear_spoken();
