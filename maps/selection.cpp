@@ -146,11 +146,13 @@ void RunMapSelection() {
 
 }  // namespace
 
-int32_t SelectThenAnswer(int32_t answer, uint8_t openingKey) noexcept {
+int32_t SelectThenAnswer(uint8_t openingKey) noexcept {
     ModuleState& state = g_state;
+    const int32_t answer = openingKey == VK_F12 ? KS_PASS_ON : KS_TAKEN;
     // With no owner window the client still gets keys while the dialog is
     // open; one dialog at a time.
     if (state.selectionRunning) return answer;
+    ReleaseSelectionPin();
     SelectionMark mark;
     state.stopRequested = false;
     state.uploadWatch = {};

@@ -9,11 +9,13 @@
 #include "../host/kessrig.h"
 #include "../module/state.h"
 
-// Runs one map selection, opened by a press of openingKey, unless one is
-// already running; its errors end it as one chat line. Then gives the
-// message's answer. Out of line and called last, so that the rules below sit
-// inside on_wndproc and leave it without a stack frame of its own.
-int32_t SelectThenAnswer(int32_t answer, uint8_t openingKey) noexcept;
+// Runs one map selection, opened by a press of openingKey (F12, or the T of
+// Control-T), unless one is already running; its errors end it as one chat
+// line. Then gives the message's answer: F12 reaches the client as well, the
+// Control-T is taken. Out of line, called last and with one argument, so
+// that the rules below sit inside on_wndproc and leave it without a stack
+// frame of its own.
+int32_t SelectThenAnswer(uint8_t openingKey) noexcept;
 
 // The framework stops the module (event 1): an open map dialog closes as a
 // cancel, for the library may be unloaded next.
@@ -21,6 +23,9 @@ void CancelSelectionForStop();
 
 // Lets go of the library's hold on itself, taken while the map dialog was
 // open, once the framework calls again: it holds the library itself then.
+// Called where the framework calls us out of the client's busiest path (the
+// start of a selection, on_module, on_command): the stop (event 1) that
+// comes before an unload lets go of it in time.
 void ReleaseSelectionPin();
 
 constexpr uint8_t kVirtualKeyT = 0x54;
@@ -35,7 +40,6 @@ inline bool IsUploadRequest(uint32_t wParam) { return wParam == (kFromAccelerato
 // module took it (its result set to 0), KS_PASS_ON when the client gets it.
 inline int32_t HandleKeyOrCommand(HostMessage& message) noexcept {
     ModuleState& state = g_state;
-    if (state.selectionPin) [[unlikely]] ReleaseSelectionPin();
     if (message.message == WM_COMMAND) {
         // A child control's notice (the chat box's EN_CHANGE as a line
         // arrives, a button's BN_CLICKED) is no upload request and tells
@@ -46,7 +50,7 @@ inline int32_t HandleKeyOrCommand(HostMessage& message) noexcept {
             // The Control-T that opened the last selection is still held: its
             // repeats neither ask again nor upload.
             if (state.openingKey == kVirtualKeyT) return KS_TAKEN;
-            return SelectThenAnswer(KS_TAKEN, kVirtualKeyT);
+            return SelectThenAnswer(kVirtualKeyT);
         }
         // Our own Control-T came back (or never will): let exactly this one
         // through. Any other menu or accelerator command clears the mark
@@ -56,6 +60,6 @@ inline int32_t HandleKeyOrCommand(HostMessage& message) noexcept {
     }
     // The client sees F12 as well, its repeats included.
     if (message.wParam == VK_F12 && state.f12Enabled && state.openingKey != VK_F12) [[unlikely]]
-        return SelectThenAnswer(KS_PASS_ON, VK_F12);
+        return SelectThenAnswer(VK_F12);
     return KS_PASS_ON;
 }
