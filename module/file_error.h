@@ -9,8 +9,8 @@
 #include <utility>
 
 // Not a std::runtime_error: that one keeps its text in the C++ library's
-// older string, and with it half of the library came into the DLL
-// (docs/building.md, "What keeps the DLL small").
+// older string, which brought half of the DLL's bytes with it
+// (docs/building.md, "What keeps it small").
 struct FileError : std::exception {
     explicit FileError(std::string text) : text(std::move(text)) {}
     const char* what() const noexcept override { return text.c_str(); }
