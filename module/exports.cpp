@@ -54,11 +54,20 @@ int32_t KS_CALL on_client(int32_t code, uint32_t value) {
 }
 
 // Sees every message of the client window: ordinary ones leave after the
-// message-number tests, with nothing called and nothing allocated.
-int32_t KS_CALL on_wndproc(HostMessage* message) {
-    if (message == nullptr) return KS_PASS_ON;
-    if (message->message != WM_KEYDOWN && message->message != WM_COMMAND) return KS_PASS_ON;
-    return HandleKeyOrCommand(*message);
+// message-number tests, with nothing called, nothing allocated and no jump
+// taken. Those tests cost the same wherever the code lands when the function
+// starts a 64-byte line (measured: 1.3x the empty export when it began at
+// byte 48 of a line and an ordinary message jumped).
+#if defined(__GNUC__)  // GCC and clang; MSVC aligns no single function
+#define TARNWICK_CACHE_LINE_START __attribute__((aligned(64)))
+#else
+#define TARNWICK_CACHE_LINE_START
+#endif
+TARNWICK_CACHE_LINE_START int32_t KS_CALL on_wndproc(HostMessage* message) {
+    if (message == nullptr) [[unlikely]] return KS_PASS_ON;
+    if (message->message == WM_KEYDOWN || message->message == WM_COMMAND) [[unlikely]]
+        return HandleKeyOrCommand(*message);
+    return KS_PASS_ON;
 }
 
 int32_t KS_CALL on_world() { return 0; }

@@ -4,11 +4,17 @@
 
 #include <windows.h>
 
-#include <stdexcept>
+#include <exception>
 #include <string>
+#include <utility>
 
-struct FileError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+// Not a std::runtime_error: that one keeps its text in the C++ library's
+// older string, which brought half of the DLL's bytes with it
+// (docs/building.md, "What keeps it small").
+struct FileError : std::exception {
+    explicit FileError(std::string text) : text(std::move(text)) {}
+    const char* what() const noexcept override { return text.c_str(); }
+    std::string text;
 };
 
 // The system's text for an error code, trimmed for a chat line; empty when

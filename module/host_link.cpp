@@ -38,7 +38,9 @@ void ReportCurrentException() noexcept {
     } catch (const std::bad_alloc&) {
         fixedLine = "Tarnwick: Out of memory.";
     } catch (const std::length_error&) {
-        fixedLine = "Tarnwick: Out of memory.";  // a size past what a string can hold
+        // A size past what a string can hold. The DLL's own string code
+        // raises bad_alloc for it instead (module/runtime.cpp).
+        fixedLine = "Tarnwick: Out of memory.";
     } catch (...) {
     }
     ks_speak(fixedLine);  // a fixed line needs no allocation
