@@ -15,20 +15,42 @@ void AnnounceSwitch(const char* key, bool enabled) {
     Speak(std::string("Tarnwick: ") + key + " is " + (enabled ? "Enabled" : "Disabled"));
 }
 
+void ToggleF12() {
+    g_state.f12Enabled = !g_state.f12Enabled;
+    AnnounceSwitch("F12", g_state.f12Enabled);
+}
+
+void ToggleControlT() {
+    g_state.controlTEnabled = !g_state.controlTEnabled;
+    AnnounceSwitch("Control-T", g_state.controlTEnabled);
+}
+
+// The chat commands: the word in the string table, and what it does. The
+// information text lists the words from here, in this order.
+struct ChatCommand {
+    unsigned wordId;
+    void (*run)();
+};
+constexpr ChatCommand kChatCommands[] = {
+    {IDS_COMMAND_F12, ToggleF12},
+    {IDS_COMMAND_CTRLT, ToggleControlT},
+};
+
+std::string CommandsLine() {
+    std::string line = "Tarnwick: Commands: ";
+    for (const ChatCommand& command : kChatCommands)
+        line += (&command == kChatCommands ? "@" : ", @") + LoadText(command.wordId);
+    return line;
+}
+
 }  // namespace
 
 int32_t RunChatCommand(int32_t argc, const char* const* argv) {
     if (argc <= 0 || argv == nullptr || argv[0] == nullptr) return KS_PASS_ON;
     const std::string word = UpperCaseAscii(argv[0]);
-    ModuleState& state = g_state;
-    if (word == LoadText(IDS_COMMAND_F12)) {
-        state.f12Enabled = !state.f12Enabled;
-        AnnounceSwitch("F12", state.f12Enabled);
-        return KS_TAKEN;
-    }
-    if (word == LoadText(IDS_COMMAND_CTRLT)) {
-        state.controlTEnabled = !state.controlTEnabled;
-        AnnounceSwitch("Control-T", state.controlTEnabled);
+    for (const ChatCommand& command : kChatCommands) {
+        if (word != LoadText(command.wordId)) continue;
+        command.run();
         return KS_TAKEN;
     }
     return KS_PASS_ON;
@@ -37,6 +59,6 @@ int32_t RunChatCommand(int32_t argc, const char* const* argv) {
 void PrintInformation() {
     Speak("Tarnwick: A module to help people with more than one dream they wish to upload.");
     Speak("Tarnwick: Version " TARNWICK_VERSION_TEXT ", Created by Tovin.");
-    Speak("Tarnwick: Commands: @TW-F12, @TW-CTRLT");
+    Speak(CommandsLine());
     Speak(ActiveKeysLine(g_state.f12Enabled, g_state.controlTEnabled));
 }

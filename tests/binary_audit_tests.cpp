@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/design_texts.h"
 #include "support/loaded_module.h"
 #include "tarnwick_version.h"
 
@@ -211,11 +212,10 @@ TEST_F(BinaryAudit, CarriesItsStringTableAndVersionRecord) {
     HMODULE library =
         LoadLibraryExA(ModulePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     ASSERT_NE(library, nullptr);
-    const char* expected[] = {"editor.ini", "MAP", "Main", "Flags", "Tarnwick.ini", "TW-F12", "TW-CTRLT"};
-    for (int i = 0; i < 7; ++i) {
+    for (const StringTableEntry& entry : kStringTable) {
         char text[64] = {};
-        LoadStringA(library, 101 + i, text, sizeof text);
-        EXPECT_STREQ(text, expected[i]);
+        LoadStringA(library, entry.id, text, sizeof text);
+        EXPECT_STREQ(text, entry.text);
     }
     FreeLibrary(library);
 

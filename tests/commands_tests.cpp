@@ -2,8 +2,8 @@
 
 #include "module/exports.h"
 #include "module/state.h"
+#include "support/design_texts.h"
 #include "support/fake_host.h"
-#include "tarnwick_version.h"
 
 namespace {
 
@@ -54,15 +54,11 @@ TEST_F(Commands, OtherCommandsAreNotOurs) {
 }
 
 TEST_F(Commands, InformationTextShowsTheActiveKeys) {
-    const char* fourth[] = {"Tarnwick: All key commands disabled.", "Tarnwick: Press F12 to activate.",
-                            "Tarnwick: Press Control-T to activate.", "Tarnwick: Press F12 or Control-T to activate."};
     for (int flags = 0; flags < 4; ++flags) {
         g_state.f12Enabled = flags & 1;
         g_state.controlTEnabled = flags & 2;
         EXPECT_EQ(on_module(KS_EVENT_INFORMATION, nullptr), 0);
-        EXPECT_EQ(TakeSpoken(), (Lines{"Tarnwick: A module to help people with more than one dream they wish to upload.",
-                                       "Tarnwick: Version " TARNWICK_VERSION_TEXT ", Created by Tovin.",
-                                       "Tarnwick: Commands: @TW-F12, @TW-CTRLT", fourth[flags]}));
+        EXPECT_EQ(TakeSpoken(), InformationLines(flags & 1, flags & 2));
     }
 }
 

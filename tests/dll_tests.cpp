@@ -9,18 +9,15 @@
 #include <algorithm>
 #include <vector>
 
+#include "support/design_texts.h"
 #include "support/loaded_module.h"
 #include "support/temp_folder.h"
-#include "tarnwick_version.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
 
-const Lines kInformationWithControlT = {
-    "Tarnwick: A module to help people with more than one dream they wish to upload.",
-    "Tarnwick: Version " TARNWICK_VERSION_TEXT ", Created by Tovin.", "Tarnwick: Commands: @TW-F12, @TW-CTRLT",
-    "Tarnwick: Press Control-T to activate."};
+const Lines kInformationWithControlT = InformationLines(false, true);
 
 std::string LowerCase(std::string text) {
     for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
@@ -133,9 +130,9 @@ TEST_F(ModuleInFramework, ChatCommandsToggleTheirKeys) {
     EXPECT_EQ(module->on_command(-5, lower), 0);
     EXPECT_EQ(module->on_command(1, nullptr), 0);
     module->on_module(4, nullptr);
-    EXPECT_EQ(module.TakeSpoken(), (Lines{"Tarnwick: F12 is Enabled", "Tarnwick: Control-T is Disabled",
-                                         kInformationWithControlT[0], kInformationWithControlT[1],
-                                         kInformationWithControlT[2], "Tarnwick: Press F12 to activate."}));
+    Lines expected = {"Tarnwick: F12 is Enabled", "Tarnwick: Control-T is Disabled"};
+    for (const std::string& line : InformationLines(true, false)) expected.push_back(line);
+    EXPECT_EQ(module.TakeSpoken(), expected);
 }
 
 TEST_F(ModuleInFramework, AFailedSaveBecomesAChatLine) {
