@@ -14,14 +14,12 @@ std::string LoadText(unsigned id);
 void ReportCurrentException() noexcept;
 
 // Runs an operation so that its errors reach the player as one chat line
-// instead of unwinding into the framework; true when it ran through.
+// instead of unwinding into the framework.
 template <class Operation>
-bool RunReported(Operation&& operation) noexcept {
+void RunReported(Operation&& operation) noexcept {
     try {
         std::forward<Operation>(operation)();
-        return true;
     } catch (...) {
         ReportCurrentException();
-        return false;
     }
 }

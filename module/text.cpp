@@ -52,13 +52,6 @@ std::optional<uint32_t> ParseDecimalDigits(std::string_view digits) {
 }  // namespace
 
 std::optional<int32_t> ParseSettingsInteger(std::string_view text) {
-    std::string replaced;
-    if (text.size() >= 3 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        replaced = "$";
-        replaced += text.substr(2);
-        text = replaced;
-    }
-
     std::string_view rest = text;
     while (rest.starts_with(' ')) rest.remove_prefix(1);
     bool negative = false;
@@ -127,20 +120,6 @@ std::string WithTrailingBackslash(std::string_view folder, IsLeadByte isLeadByte
     return result;
 }
 
-std::wstring WithTrailingBackslash(std::wstring_view folder) {
-    std::wstring result(folder);
-    if (!result.empty() && result.back() != L'\\') result += L'\\';
-    return result;
-}
-
-std::string FolderPartOf(std::string_view path, IsLeadByte isLeadByte) {
-    size_t end = 0;
-    ForEachCharacter(path, isLeadByte, [&](size_t at) {
-        if (IsFolderSeparator(static_cast<unsigned char>(path[at]))) end = at + 1;
-    });
-    return std::string(path.substr(0, end));
-}
-
 std::wstring FolderPartOf(std::wstring_view path) {
     size_t end = 0;
     for (size_t at = 0; at < path.size(); ++at) {
@@ -204,7 +183,7 @@ std::optional<std::string> WithProfileValue(std::string_view text, std::string_v
         const size_t next = end + (text.substr(end, 2) == "\r\n" ? 2 : end < text.size() ? 1 : 0);
         if (const auto name = SectionNameOf(line)) {
             if (inSection) break;
-            inSection = insertAt == kNone && equal(*name, section);
+            inSection = equal(*name, section);
             if (inSection) insertAt = next;
         } else if (inSection) {
             // A line without "=" is a key without a value to the reader. The

@@ -38,10 +38,8 @@ using IsLeadByte = bool (*)(char byte);
 // A folder text with a backslash added when its last character is none;
 // empty stays empty.
 std::string WithTrailingBackslash(std::string_view folder, IsLeadByte isLeadByte);
-std::wstring WithTrailingBackslash(std::wstring_view folder);
 
 // Everything up to and including the last backslash or colon; empty without one.
-std::string FolderPartOf(std::string_view path, IsLeadByte isLeadByte);
 std::wstring FolderPartOf(std::wstring_view path);
 
 // A path converted to the ANSI code page; exact when no character of it had
