@@ -1,11 +1,10 @@
-#include "selection.h"
-
 #include <windows.h>
 
 #include <utility>
 
 #include "../input/keystrokes.h"
 #include "../module/host_link.h"
+#include "../module/message_rules.h"
 #include "../module/scoped_win.h"
 #include "../module/state.h"
 #include "chooser.h"

@@ -10,10 +10,10 @@
 // passes without a try block on the client's busiest path.
 #include <windows.h>
 
-#include "../maps/selection.h"
 #include "commands.h"
 #include "exports.h"
 #include "host_link.h"
+#include "message_rules.h"
 #include "settings.h"
 #include "state.h"
 

@@ -1,5 +1,6 @@
-// F12 and the client's Control-T upload command start a map selection; the
-// chosen map goes into editor.ini and our own Control-T lets the upload run.
+// The rules of on_wndproc: F12 and the client's Control-T upload command
+// start a map selection, and our own Control-T passes once. The selection
+// flow itself is in maps/selection.cpp, which defines the three calls below.
 #pragma once
 
 #include <windows.h>
@@ -7,7 +8,7 @@
 #include <cstdint>
 
 #include "../host/kessrig.h"
-#include "../module/state.h"
+#include "state.h"
 
 // Runs one map selection, opened by a press of openingKey (F12, or the T of
 // Control-T), unless one is already running; its errors end it as one chat
