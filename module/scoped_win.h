@@ -108,16 +108,3 @@ public:
 private:
     UINT_PTR id_ = 0;
 };
-
-// Asks the system to write its cached copy of a profile file when the owner
-// goes, whether the work on the file succeeded or not.
-class ProfileFlusher {
-public:
-    explicit ProfileFlusher(std::string path) : path_(std::move(path)) {}
-    ~ProfileFlusher() { WritePrivateProfileStringA(nullptr, nullptr, nullptr, path_.c_str()); }
-    ProfileFlusher(const ProfileFlusher&) = delete;
-    ProfileFlusher& operator=(const ProfileFlusher&) = delete;
-
-private:
-    std::string path_;
-};

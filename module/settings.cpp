@@ -10,7 +10,6 @@
 #include "code_page.h"
 #include "file_error.h"
 #include "host_link.h"
-#include "scoped_win.h"
 #include "state.h"
 #include "text.h"
 #include "text_file.h"
@@ -34,7 +33,6 @@ KeyEnableFlags ReadKeyFlags(const std::string& settingsPath) {
     if (!ProfileFunctionsTake(settingsPath)) return kDefaultKeyFlags;
     constexpr DWORD kValueBufferSize = 2048;
     char value[kValueBufferSize] = {};
-    ProfileFlusher flusher(settingsPath);
     const DWORD length =
         GetPrivateProfileStringA(LoadText(IDS_SETTINGS_SECTION).c_str(), LoadText(IDS_SETTINGS_KEY).c_str(), "",
                                  value, kValueBufferSize, settingsPath.c_str());
@@ -59,7 +57,6 @@ void LoadModuleState() {
 void SaveModuleSettings() {
     ModuleState& state = g_state;
     const std::string& path = state.settingsPath;
-    if (!ProfileFunctionsTake(path)) throw FileError(WriteErrorText(path));
     // A second client may have saved its switches since this one read them:
     // only the switches that this session changed go over the file's.
     const KeyEnableFlags session = KeyFlagsOf(state.f12Enabled, state.controlTEnabled);
@@ -68,13 +65,13 @@ void SaveModuleSettings() {
     // Not the system's profile writer: it rewrites the file in place, and
     // under Wine reports success when a full disk left it empty. Through a new
     // file instead, as editor.ini, so that the old text stays on any failure.
-    ProfileFlusher flusher(path);
     try {
         const OldFile old = ReadForRewrite(path);
         const std::optional<std::string> text =
             WithProfileValue(old.text, LoadText(IDS_SETTINGS_SECTION), LoadText(IDS_SETTINGS_KEY),
                              std::to_string(flags), NamesEqualForUser);
-        if (!text) throw FileError("not single-byte text");
+        // NUL bytes: no text that the profile reader takes, so it is kept as it is.
+        if (!text) throw FileError(WriteErrorText(path));
         RewriteFile(path, old, *text);
     } catch (const FileError&) {
         throw FileError(WriteErrorText(path));

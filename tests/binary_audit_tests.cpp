@@ -107,7 +107,7 @@ const std::vector<ImportRow> kModuleImports = {
     {"user32.dll", "SetWindowsHookExW UnhookWindowsHookEx CallNextHookEx SetTimer KillTimer"},
     {"kernel32.dll", "GetModuleHandleExW FreeLibrary GetCurrentThreadId GetEnvironmentVariableA"},
     {"kernel32.dll", "GetShortPathNameW GetLongPathNameW GetACP MultiByteToWideChar WideCharToMultiByte IsDBCSLeadByteEx"},
-    {"kernel32.dll", "GetPrivateProfileStringA WritePrivateProfileStringA SetCurrentDirectoryA"},
+    {"kernel32.dll", "GetPrivateProfileStringA SetCurrentDirectoryA"},
     {"kernel32.dll", "CreateFileA ReadFile WriteFile FlushFileBuffers CloseHandle GetFileSizeEx GetFileAttributesA"},
     {"kernel32.dll", "MoveFileExW DeleteFileW CompareStringA GetFullPathNameA"},
     {"kernel32.dll", "GetLastError FormatMessageA GetCurrentProcessId SetFilePointerEx SetEndOfFile"},
