@@ -10,6 +10,7 @@
 #include "module/file_error.h"
 #include "module/scoped_win.h"
 #include "module/state.h"
+#include "standin/waits.h"
 #include "support/fake_host.h"
 #include "support/temp_folder.h"
 
@@ -269,8 +270,9 @@ TEST(KilledWrite, ThroughALinkLeavesOneWholeText) {
     SetEnvironmentVariableA("TARNWICK_KILLED_WRITE", data.PathOf("editor.ini").c_str());
     ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child));
     SetEnvironmentVariableA("TARNWICK_KILLED_WRITE", nullptr);
-    while (data.Listing().find(".tmp") == std::string::npos && WaitForSingleObject(child.hProcess, 0) == WAIT_TIMEOUT) {
-    }
+    EXPECT_TRUE(WaitUntil([&] {
+        return data.Listing().find(".tmp") != std::string::npos || WaitForSingleObject(child.hProcess, 0) != WAIT_TIMEOUT;
+    })) << "the child never began its write";
     EXPECT_TRUE(TerminateProcess(child.hProcess, 9)) << "the child ended by itself";
     WaitForSingleObject(child.hProcess, INFINITE);
     CloseHandle(child.hThread);

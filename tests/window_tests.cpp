@@ -111,12 +111,6 @@ BOOL CALLBACK CountDialogs(HWND candidate, LPARAM count) {
     return TRUE;
 }
 
-// Polls, without a message loop, until the condition holds or the time
-// (stretched by the machine's time scale) runs out.
-void WaitUntil(const std::function<bool()>& condition) {
-    for (const auto end = Clock::now() + Scaled(kTimeout); !condition() && Clock::now() < end;) Sleep(10);
-}
-
 // The dialog once it is in front, where keys typed on the X server go; in an
 // emulated machine it can exist a second or more before that.
 HWND WaitForDialog() {

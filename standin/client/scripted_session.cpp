@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "../waits.h"
 #include "console_out.h"
 #include "editor_ini.h"
 #include "screenshot.h"
@@ -17,14 +18,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Waits end as soon as what they wait for happens; their limits hold on a
-// machine several times slower: TARNWICK_TIME_SCALE, which the emulated
-// machine sets, stretches them, and the pauses that let a window paint.
-int TimeScale() {
-    const char* scale = std::getenv("TARNWICK_TIME_SCALE");
-    return scale && std::atoi(scale) > 1 ? std::atoi(scale) : 1;
-}
-const auto kTimeout = 10000ms * TimeScale();  // for every wait: a step takes well under a second
+const auto kTimeout = Scaled(std::chrono::milliseconds(10000));  // for every wait: a step takes well under a second
 const UINT kMessageTimeout = 2000 * TimeScale();  // milliseconds, for a window that may hang
 constexpr char kChooserTitle[] = "Tarnwick: Choose a MAP file...";
 constexpr int kFileNameBox = 0x47C;  // a combo box with an edit inside, in the open-file dialog
@@ -35,14 +29,6 @@ bool Check(bool passed, const std::string& what) {
     return passed;
 }
 
-bool WaitUntil(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + kTimeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
 
 std::optional<size_t> WaitForLine(const SessionSetup& setup, size_t from, const std::string& line) {
     return setup.transcript->WaitFor(from, [&](const std::string& spoken) { return spoken == line; }, kTimeout);

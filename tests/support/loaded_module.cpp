@@ -2,11 +2,6 @@
 
 #include <cstdlib>
 
-int TimeScale() {
-    const char* scale = std::getenv("TARNWICK_TIME_SCALE");
-    return scale && std::atoi(scale) > 1 ? std::atoi(scale) : 1;
-}
-
 std::string BinaryFolder() {
     char path[MAX_PATH + 1] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);

@@ -4,16 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "standin/waits.h"
 #include "standin_host.h"
-
-// How many times slower than a machine that runs x86 code this one runs the
-// tests: 1, or TARNWICK_TIME_SCALE, which the emulated machine sets. Waits
-// for an event and pauses that prove something did not happen stretch by it.
-int TimeScale();
-template <class Duration>
-Duration Scaled(Duration duration) {
-    return duration * TimeScale();
-}
 
 // The folder of the running test program, where the build puts every binary.
 std::string BinaryFolder();
