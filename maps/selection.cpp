@@ -81,6 +81,11 @@ LRESULT CALLBACK OpeningKeyHook(int code, WPARAM virtualKey, LPARAM flags) {
     return result;
 }
 
+// A repeat of the key that opened the last selection: not let go since, as
+// the hook saw, and down as this thread's messages have it (a key-down that
+// was posted, not pressed, finds it up).
+bool IsRepeatOfOpeningKey(uint8_t key) { return g_state.openingKey == key && GetKeyState(key) < 0; }
+
 void WatchOpeningKey(uint8_t key) {
     ModuleState& state = g_state;
     state.openingKey = key;
@@ -150,7 +155,7 @@ int32_t SelectThenAnswer(uint8_t openingKey) noexcept {
     const int32_t answer = openingKey == VK_F12 ? KS_PASS_ON : KS_TAKEN;
     // With no owner window the client still gets keys while the dialog is
     // open; one dialog at a time.
-    if (state.selectionRunning) return answer;
+    if (state.selectionRunning || IsRepeatOfOpeningKey(openingKey)) return answer;
     ReleaseSelectionPin();
     SelectionMark mark;
     state.stopRequested = false;

@@ -11,8 +11,9 @@
 #include "state.h"
 
 // Runs one map selection, opened by a press of openingKey (F12, or the T of
-// Control-T), unless one is already running; its errors end it as one chat
-// line. Then gives the message's answer: F12 reaches the client as well, the
+// Control-T), unless one is already running or the key is a repeat of the
+// one that opened the last selection; its errors end it as one chat line.
+// Then gives the message's answer: F12 reaches the client as well, the
 // Control-T is taken. Out of line, called last and with one argument, so
 // that the rules below sit inside on_wndproc and leave it without a stack
 // frame of its own.
@@ -48,9 +49,6 @@ inline int32_t HandleKeyOrCommand(HostMessage& message) noexcept {
         if (message.lParam != 0) return KS_PASS_ON;
         if (IsUploadRequest(message.wParam) && !state.selfSentUpload && state.controlTEnabled) [[unlikely]] {
             message.result = 0;
-            // The Control-T that opened the last selection is still held: its
-            // repeats neither ask again nor upload.
-            if (state.openingKey == kVirtualKeyT) return KS_TAKEN;
             return SelectThenAnswer(kVirtualKeyT);
         }
         // Our own Control-T came back (or never will): let exactly this one
@@ -59,8 +57,7 @@ inline int32_t HandleKeyOrCommand(HostMessage& message) noexcept {
         state.selfSentUpload = false;
         return KS_PASS_ON;
     }
-    // The client sees F12 as well, its repeats included.
-    if (message.wParam == VK_F12 && state.f12Enabled && state.openingKey != VK_F12) [[unlikely]]
-        return SelectThenAnswer(VK_F12);
+    // The client sees F12 as well.
+    if (message.wParam == VK_F12 && state.f12Enabled) [[unlikely]] return SelectThenAnswer(VK_F12);
     return KS_PASS_ON;
 }

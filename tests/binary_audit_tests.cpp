@@ -102,7 +102,7 @@ using ImportRow = std::pair<std::string, const char*>;
 const std::vector<ImportRow> kModuleImports = {
     {"kessrig.dll", "ks_speak ks_clroot ks_cldataroot ks_moddocroot"},
     {"comdlg32.dll", "GetOpenFileNameW CommDlgExtendedError"},
-    {"user32.dll", "LoadStringA SendInput MapVirtualKeyA GetAsyncKeyState IsWindow GetFocus DefWindowProcA"},
+    {"user32.dll", "LoadStringA SendInput MapVirtualKeyA GetAsyncKeyState GetKeyState IsWindow GetFocus DefWindowProcA"},
     {"user32.dll", "GetAncestor GetForegroundWindow SetForegroundWindow EnumThreadWindows GetWindowTextW PostMessageW"},
     {"user32.dll", "SetWindowsHookExW UnhookWindowsHookEx CallNextHookEx SetTimer KillTimer"},
     {"kernel32.dll", "GetModuleHandleExW FreeLibrary GetCurrentThreadId GetEnvironmentVariableA"},

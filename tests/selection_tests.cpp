@@ -45,6 +45,9 @@ TEST_F(MessageRules, F12StartsASelectionOnlyWhenOnAndAlwaysPassesOn) {
     EXPECT_EQ(lastResult, kUntouched);
     EXPECT_EQ(TakeSpoken(), kSelectionRan);
     EXPECT_EQ(CurrentFolder(), clientRoot.Path());
+    // A second key-down, F12 not held (a posted one): no repeat, a selection again.
+    EXPECT_EQ(Send(WM_KEYDOWN, VK_F12), KS_PASS_ON);
+    EXPECT_EQ(TakeSpoken(), kSelectionRan);
 
     // The whole wParam is compared, and other key messages are not F12.
     EXPECT_EQ(Send(WM_KEYDOWN, 0x1007B), KS_PASS_ON);
