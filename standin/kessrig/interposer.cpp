@@ -1,0 +1,306 @@
+// The adversary of the module's tests: entries of the loaded module's own
+// import address table lead here, so that every call of it that can fail or
+// that touches the world is counted, can be failed the way Windows fails it,
+// and lets the test change the world in between. Nothing else in the process
+// changes. The dialog, the keys and the front window are the test's.
+#include <cwchar>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "standin_host.h"
+
+#include <commdlg.h>
+
+namespace {
+
+struct Interposer {
+    ksh_call_listener listener = nullptr;
+    void* context = nullptr;
+    std::wstring answer;  // the dialog's; empty: a cancel
+    DWORD dialogError = 0;
+    HWND front = nullptr;
+    bool frontKept = false;
+    bool held[256] = {};
+    std::string sent;
+    HOOKPROC keyHook = nullptr;
+    std::map<HANDLE, std::wstring> files;
+};
+
+Interposer g_interposer;
+
+enum Touch { kReads, kChangesFile };
+
+// The listener's error for this call, 0 to let it run.
+DWORD Step(const char* call, Touch touch = kReads) {
+    return g_interposer.listener ? g_interposer.listener(call, touch == kChangesFile, g_interposer.context) : 0;
+}
+
+#define FAIL_WITH(call, touch, result)          \
+    if (const DWORD error = Step(call, touch)) { \
+        SetLastError(error);                     \
+        return result;                           \
+    }
+
+// Opens that create, truncate or may make a file change the disk.
+Touch TouchOf(DWORD disposition) { return disposition == OPEN_EXISTING ? kReads : kChangesFile; }
+
+template <class Char>
+HANDLE Opened(HANDLE file, const Char* path) {
+    if (file != INVALID_HANDLE_VALUE) {
+        if constexpr (sizeof(Char) == 1) {
+            wchar_t wide[MAX_PATH * 4] = {};
+            MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH * 4);
+            g_interposer.files[file] = wide;
+        } else {
+            g_interposer.files[file] = path;
+        }
+    }
+    return file;
+}
+
+HANDLE WINAPI CreateFileAHook(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                              DWORD disposition, DWORD flags, HANDLE templateFile) {
+    FAIL_WITH("CreateFileA", TouchOf(disposition), INVALID_HANDLE_VALUE);
+    return Opened(CreateFileA(path, access, share, security, disposition, flags, templateFile), path);
+}
+HANDLE WINAPI CreateFileWHook(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                              DWORD disposition, DWORD flags, HANDLE templateFile) {
+    FAIL_WITH("CreateFileW", TouchOf(disposition), INVALID_HANDLE_VALUE);
+    return Opened(CreateFileW(path, access, share, security, disposition, flags, templateFile), path);
+}
+// A close reports a write that the disk refused late; the handle is gone all the same.
+BOOL WINAPI CloseHandleHook(HANDLE handle) {
+    g_interposer.files.erase(handle);
+    const DWORD error = Step("CloseHandle");
+    const BOOL closed = CloseHandle(handle);
+    if (error) SetLastError(error);
+    return error ? FALSE : closed;
+}
+BOOL WINAPI ReadFileHook(HANDLE file, LPVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED overlapped) {
+    FAIL_WITH("ReadFile", kReads, FALSE);
+    return ReadFile(file, buffer, size, done, overlapped);
+}
+// ERROR_HANDLE_DISK_FULL: the disk takes half of the bytes and the call
+// reports success, as a file size limit has it under Wine. ERROR_WRITE_FAULT:
+// half of them reach the disk, but the call reports all, as a network drive
+// may that fails after the call returned.
+BOOL WINAPI WriteFileHook(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED overlapped) {
+    const DWORD error = Step("WriteFile", kChangesFile);
+    if (error == ERROR_HANDLE_DISK_FULL) return WriteFile(file, buffer, size / 2, done, overlapped);
+    if (error == ERROR_WRITE_FAULT && WriteFile(file, buffer, size / 2, done, overlapped)) {
+        *done = size;
+        return TRUE;
+    }
+    if (error) SetLastError(error);
+    return error ? FALSE : WriteFile(file, buffer, size, done, overlapped);
+}
+BOOL WINAPI SetEndOfFileHook(HANDLE file) {
+    FAIL_WITH("SetEndOfFile", kChangesFile, FALSE);
+    return SetEndOfFile(file);
+}
+BOOL WINAPI FlushFileBuffersHook(HANDLE file) {
+    FAIL_WITH("FlushFileBuffers", kReads, FALSE);
+    return FlushFileBuffers(file);
+}
+BOOL WINAPI SetFilePointerExHook(HANDLE file, LARGE_INTEGER to, PLARGE_INTEGER now, DWORD method) {
+    FAIL_WITH("SetFilePointerEx", kReads, FALSE);
+    return SetFilePointerEx(file, to, now, method);
+}
+BOOL WINAPI GetFileSizeExHook(HANDLE file, PLARGE_INTEGER size) {
+    FAIL_WITH("GetFileSizeEx", kReads, FALSE);
+    return GetFileSizeEx(file, size);
+}
+BOOL WINAPI MoveFileExWHook(LPCWSTR from, LPCWSTR to, DWORD flags) {
+    FAIL_WITH("MoveFileExW", kChangesFile, FALSE);
+    return MoveFileExW(from, to, flags);
+}
+BOOL WINAPI DeleteFileWHook(LPCWSTR path) {
+    FAIL_WITH("DeleteFileW", kChangesFile, FALSE);
+    return DeleteFileW(path);
+}
+DWORD WINAPI GetFileAttributesAHook(LPCSTR path) {
+    FAIL_WITH("GetFileAttributesA", kReads, INVALID_FILE_ATTRIBUTES);
+    return GetFileAttributesA(path);
+}
+BOOL WINAPI GetFileInformationByHandleExHook(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID out, DWORD size) {
+    FAIL_WITH("GetFileInformationByHandleEx", kReads, FALSE);
+    return GetFileInformationByHandleEx(file, kind, out, size);
+}
+DWORD WINAPI GetFinalPathNameByHandleWHook(HANDLE file, LPWSTR out, DWORD size, DWORD flags) {
+    FAIL_WITH("GetFinalPathNameByHandleW", kReads, 0);
+    return GetFinalPathNameByHandleW(file, out, size, flags);
+}
+DWORD WINAPI GetShortPathNameWHook(LPCWSTR path, LPWSTR out, DWORD size) {
+    FAIL_WITH("GetShortPathNameW", kReads, 0);
+    return GetShortPathNameW(path, out, size);
+}
+DWORD WINAPI GetLongPathNameWHook(LPCWSTR path, LPWSTR out, DWORD size) {
+    FAIL_WITH("GetLongPathNameW", kReads, 0);
+    return GetLongPathNameW(path, out, size);
+}
+BOOL WINAPI GetFileSecurityWHook(LPCWSTR path, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR out, DWORD size,
+                                 LPDWORD needed) {
+    FAIL_WITH("GetFileSecurityW", kReads, FALSE);
+    return GetFileSecurityW(path, what, out, size, needed);
+}
+BOOL WINAPI SetFileSecurityWHook(LPCWSTR path, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR descriptor) {
+    FAIL_WITH("SetFileSecurityW", kChangesFile, FALSE);
+    return SetFileSecurityW(path, what, descriptor);
+}
+DWORD WINAPI GetPrivateProfileStringAHook(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR out, DWORD size,
+                                         LPCSTR path) {
+    if (const DWORD error = Step("GetPrivateProfileStringA")) {
+        SetLastError(error);
+        lstrcpynA(out, fallback ? fallback : "", static_cast<int>(size));
+        return lstrlenA(out);
+    }
+    return GetPrivateProfileStringA(section, key, fallback, out, size, path);
+}
+BOOL WINAPI WritePrivateProfileStringAHook(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR path) {
+    FAIL_WITH("WritePrivateProfileStringA", section ? kChangesFile : kReads, FALSE);
+    return WritePrivateProfileStringA(section, key, value, path);
+}
+void* __cdecl MallocHook(size_t size) {
+    FAIL_WITH("malloc", kReads, nullptr);
+    return malloc(size);
+}
+void* __cdecl CallocHook(size_t count, size_t size) {
+    FAIL_WITH("calloc", kReads, nullptr);
+    return calloc(count, size);
+}
+void* __cdecl ReallocHook(void* block, size_t size) {
+    FAIL_WITH("realloc", kReads, nullptr);
+    return realloc(block, size);
+}
+// The test answers the dialog: no window is needed.
+BOOL WINAPI GetOpenFileNameWHook(LPOPENFILENAMEW record) {
+    g_interposer.dialogError = Step("GetOpenFileNameW");
+    if (g_interposer.dialogError || g_interposer.answer.empty() || g_interposer.answer.size() >= record->nMaxFile)
+        return FALSE;
+    wcscpy(record->lpstrFile, g_interposer.answer.c_str());
+    return TRUE;
+}
+DWORD WINAPI CommDlgExtendedErrorHook() { return g_interposer.dialogError; }
+SHORT WINAPI GetAsyncKeyStateHook(int key) {
+    FAIL_WITH("GetAsyncKeyState", kReads, 0);
+    return g_interposer.held[key & 0xFF] ? SHORT(0x8000) : 0;
+}
+// Keys are recorded with the window in front as they go, never sent.
+UINT WINAPI SendInputHook(UINT count, LPINPUT inputs, int) {
+    FAIL_WITH("SendInput", kReads, 0);
+    char entry[24];
+    snprintf(entry, sizeof entry, "%p:", static_cast<void*>(g_interposer.front));
+    g_interposer.sent += entry;
+    for (UINT i = 0; i < count; ++i) {
+        snprintf(entry, sizeof entry, " %02X%s", inputs[i].ki.wVk, inputs[i].ki.dwFlags & KEYEVENTF_KEYUP ? "u" : "");
+        g_interposer.sent += entry;
+    }
+    g_interposer.sent += ';';
+    return count;
+}
+HWND WINAPI GetForegroundWindowHook() {
+    FAIL_WITH("GetForegroundWindow", kReads, nullptr);
+    return g_interposer.front;
+}
+BOOL WINAPI SetForegroundWindowHook(HWND window) {
+    FAIL_WITH("SetForegroundWindow", kReads, FALSE);
+    if (g_interposer.frontKept) return FALSE;
+    g_interposer.front = window;
+    return TRUE;
+}
+HHOOK WINAPI SetWindowsHookExWHook(int kind, HOOKPROC procedure, HINSTANCE, DWORD) {
+    FAIL_WITH("SetWindowsHookExW", kReads, nullptr);
+    if (kind != WH_KEYBOARD) return nullptr;
+    g_interposer.keyHook = procedure;
+    return reinterpret_cast<HHOOK>(&g_interposer.keyHook);
+}
+BOOL WINAPI UnhookWindowsHookExHook(HHOOK) {
+    g_interposer.keyHook = nullptr;
+    return TRUE;
+}
+LRESULT WINAPI CallNextHookExHook(HHOOK, int, WPARAM, LPARAM) { return 0; }
+UINT_PTR WINAPI SetTimerHook(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC procedure) {
+    FAIL_WITH("SetTimer", kReads, 0);
+    return SetTimer(window, id, milliseconds, procedure);
+}
+BOOL WINAPI GetModuleHandleExWHook(DWORD flags, LPCWSTR name, HMODULE* module) {
+    FAIL_WITH("GetModuleHandleExW", kReads, FALSE);
+    return GetModuleHandleExW(flags, name, module);
+}
+void KS_CALL SpeakHook(const char* text) {
+    Step("ks_speak");
+    ks_speak(text);
+}
+
+struct Replacement {
+    const char* name;
+    void* hook;
+};
+#define HOOK(name) {#name, reinterpret_cast<void*>(name##Hook)}
+const Replacement kReplacements[] = {
+    HOOK(CreateFileA), HOOK(CreateFileW), HOOK(CloseHandle), HOOK(ReadFile), HOOK(WriteFile), HOOK(SetEndOfFile),
+    HOOK(FlushFileBuffers), HOOK(SetFilePointerEx), HOOK(GetFileSizeEx), HOOK(MoveFileExW), HOOK(DeleteFileW),
+    HOOK(GetFileAttributesA), HOOK(GetFileInformationByHandleEx), HOOK(GetFinalPathNameByHandleW),
+    HOOK(GetShortPathNameW), HOOK(GetLongPathNameW), HOOK(GetFileSecurityW), HOOK(SetFileSecurityW),
+    HOOK(GetPrivateProfileStringA), HOOK(WritePrivateProfileStringA), {"malloc", reinterpret_cast<void*>(MallocHook)},
+    {"calloc", reinterpret_cast<void*>(CallocHook)}, {"realloc", reinterpret_cast<void*>(ReallocHook)},
+    HOOK(GetOpenFileNameW), HOOK(CommDlgExtendedError), HOOK(GetAsyncKeyState), HOOK(SendInput),
+    HOOK(GetForegroundWindow), HOOK(SetForegroundWindow), HOOK(SetWindowsHookExW), HOOK(UnhookWindowsHookEx),
+    HOOK(CallNextHookEx), HOOK(SetTimer), HOOK(GetModuleHandleExW), {"ks_speak", reinterpret_cast<void*>(SpeakHook)}};
+
+}  // namespace
+
+extern "C" {
+
+int KS_CALL ksh_interpose(ksh_call_listener listener, void* context) {
+    g_interposer.listener = listener;
+    g_interposer.context = context;
+    auto* base = reinterpret_cast<BYTE*>(ksh_loaded_library());
+    if (!base) return 0;
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    int replaced = 0;
+    for (auto* library = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); library->Name;
+         ++library) {
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->OriginalFirstThunk);
+        auto* addresses = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++addresses) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            const char* name = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name;
+            for (const Replacement& replacement : kReplacements) {
+                if (strcmp(name, replacement.name) != 0) continue;
+                DWORD protection = 0;
+                VirtualProtect(&addresses->u1.Function, sizeof(void*), PAGE_READWRITE, &protection);
+                addresses->u1.Function = reinterpret_cast<uintptr_t>(replacement.hook);
+                VirtualProtect(&addresses->u1.Function, sizeof(void*), protection, &protection);
+                ++replaced;
+            }
+        }
+    }
+    return replaced;
+}
+
+void KS_CALL ksh_set_dialog_answer(const wchar_t* path) { g_interposer.answer = path ? path : L""; }
+
+void KS_CALL ksh_set_front(HWND window, BOOL kept) {
+    g_interposer.front = window;
+    g_interposer.frontKept = kept;
+}
+
+void KS_CALL ksh_set_held(int virtualKey, BOOL held) { g_interposer.held[virtualKey & 0xFF] = held; }
+
+const char* KS_CALL ksh_sent_keys() { return g_interposer.sent.c_str(); }
+
+void KS_CALL ksh_clear_sent_keys() { g_interposer.sent.clear(); }
+
+HOOKPROC KS_CALL ksh_key_hook() { return g_interposer.keyHook; }
+
+HANDLE KS_CALL ksh_open_file(const wchar_t* path) {
+    for (const auto& [file, name] : g_interposer.files) {
+        if (lstrcmpiW(name.c_str(), path) == 0) return file;
+    }
+    return nullptr;
+}
+
+}  // extern "C"
