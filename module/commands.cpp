@@ -11,27 +11,24 @@
 
 namespace {
 
-void AnnounceSwitch(const char* key, bool enabled) {
-    Speak(std::string("Tarnwick: ") + key + " is " + (enabled ? "Enabled" : "Disabled"));
+void ToggleAndAnnounce(const char* key, bool& enabled) {
+    const std::string line = std::string("Tarnwick: ") + key + " is " + (enabled ? "Disabled" : "Enabled");
+    enabled = !enabled;
+    Speak(line);
 }
 
 }  // namespace
 
-int32_t RunChatCommand(int32_t argc, const char* const* argv) {
-    if (argc <= 0 || argv == nullptr || argv[0] == nullptr) return KS_PASS_ON;
+void RunChatCommand(int32_t argc, const char* const* argv, int32_t& answer) {
+    if (argc <= 0 || argv == nullptr || argv[0] == nullptr) return;
     const std::string word = UpperCaseAscii(argv[0]);
     ModuleState& state = g_state;
-    if (word == LoadText(IDS_COMMAND_F12)) {
-        state.f12Enabled = !state.f12Enabled;
-        AnnounceSwitch("F12", state.f12Enabled);
-        return KS_TAKEN;
-    }
-    if (word == LoadText(IDS_COMMAND_CTRLT)) {
-        state.controlTEnabled = !state.controlTEnabled;
-        AnnounceSwitch("Control-T", state.controlTEnabled);
-        return KS_TAKEN;
-    }
-    return KS_PASS_ON;
+    bool* const enabled = word == LoadText(IDS_COMMAND_F12)     ? &state.f12Enabled
+                          : word == LoadText(IDS_COMMAND_CTRLT) ? &state.controlTEnabled
+                                                                : nullptr;
+    if (!enabled) return;
+    answer = KS_TAKEN;
+    ToggleAndAnnounce(enabled == &state.f12Enabled ? "F12" : "Control-T", *enabled);
 }
 
 void PrintInformation() {

@@ -221,7 +221,8 @@ TEST_F(MapPointer, NoLeftoverBlocksAWriteAndWithoutAFreeNameItGoesInPlace) {
     {
         const FileSizeLimit nearlyFull(4096);
         if (!nearlyFull.Set()) GTEST_SKIP() << "needs Wine and SIGXFSZ ignored (scripts/wine-run)";
-        EXPECT_EQ(ErrorOf([&] { WriteEntry(std::string(2000, 'x')); }), "Stream write error");
+        EXPECT_EQ(ErrorOf([&] { WriteEntry(std::string(2000, 'x')); }),
+                  "Cannot write file \"" + data.PathOf("editor.ini") + "\". The disk took only part of it");
     }
     EXPECT_EQ(Ini(), old);
 }
