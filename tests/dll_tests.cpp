@@ -7,7 +7,11 @@
 #include <winternl.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <optional>
 #include <vector>
+
+#include "module/scoped_win.h"
 
 #include "support/loaded_module.h"
 #include "support/temp_folder.h"
@@ -213,3 +217,346 @@ TEST_F(ModuleInFramework, LoadingAndUnloadingLeavesNothingBehind) {
 }
 
 }  // namespace
+
+// The adversary at every step, on the shipped DLL: each player operation is
+// run once to count the calls of the module that can fail or touch the
+// world (the interposer in the stand-in framework), then once for each call
+// n, failing it as Windows can, copying the files as a kill before it would
+// leave them, or changing the world there. After each run the invariants
+// hold, and the next selection, from the files as they were left, works.
+namespace adversary {
+
+enum class Act { kStart, kCommandF12, kCommandControlT, kInformation, kControlT, kF12, kSave };
+enum class Mode { kCount, kFail, kStop, kFront, kHeld };
+
+// The old MAP is the longer one: a write in place cut short leaves a mix.
+const std::string kOldIni = "[Editor]\r\nGrid=8\r\nMAP=C:\\Users\\Player\\Documents\\Dreams\\The Old Harbour at Dusk.map\r\n", kNewIni = "[Editor]\r\nGrid=8\r\nMAP=";
+const char kGoodSettings[] = "[Main]\r\nFlags=3\r\n";
+
+struct Operation {
+    const char* name;
+    Act act;
+    const char* settings;  // Tarnwick.ini before; null: none
+    bool pick = true;      // the dialog's answer: the map, or a cancel
+    bool twin = false;     // editor.ini has a second name: written in place
+    bool readOnly = false;
+};
+
+const Operation kOperations[] = {
+    {"load without Tarnwick.ini", Act::kStart, nullptr},
+    {"load", Act::kStart, kGoodSettings},
+    {"load with a damaged Tarnwick.ini", Act::kStart, "[Main]\r\nFla"},
+    {"@TW-F12", Act::kCommandF12, kGoodSettings},
+    {"@TW-CTRLT", Act::kCommandControlT, kGoodSettings},
+    {"information", Act::kInformation, kGoodSettings},
+    {"Control-T picks a map", Act::kControlT, kGoodSettings},
+    {"F12 picks a map", Act::kF12, kGoodSettings},
+    {"Control-T canceled", Act::kControlT, kGoodSettings, false},
+    {"Control-T picks a map for a linked editor.ini", Act::kControlT, kGoodSettings, true, true},
+    {"Control-T picks a map for a read-only editor.ini", Act::kControlT, kGoodSettings, true, false, true},
+    {"unload saves", Act::kSave, kGoodSettings},
+    {"unload saves a first Tarnwick.ini", Act::kSave, nullptr},
+};
+
+// The ways Windows fails each call; memory fails as NULL whatever the code.
+std::vector<DWORD> FailuresOf(const std::string& call) {
+    if (call == "ks_speak") return {};
+    if (call.starts_with("CreateFile")) return {ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED};
+    if (call == "GetFileAttributesA") return {ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED};
+    if (call == "WriteFile") return {ERROR_HANDLE_DISK_FULL, ERROR_DISK_FULL, ERROR_WRITE_FAULT};
+    if (call == "SetEndOfFile" || call == "FlushFileBuffers" || call == "CloseHandle" ||
+        call == "WritePrivateProfileStringA")
+        return {ERROR_DISK_FULL};
+    if (call.ends_with("alloc")) return {ERROR_NOT_ENOUGH_MEMORY};
+    return {ERROR_ACCESS_DENIED};
+}
+
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+// What a kill would leave in the folder: also the files that the module
+// holds open without sharing, read through its own handle.
+Files FilesIn(const TempFolder& folder) {
+    Files files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+        const std::wstring path = entry.path().wstring();
+        ScopedFile own(CreateFileW(path.c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr));
+        const HANDLE file = own.IsValid() ? own.Get() : ksh_open_file(path.c_str());
+        LARGE_INTEGER at = {}, size = {};
+        SetFilePointerEx(file, {}, &at, FILE_CURRENT);
+        GetFileSizeEx(file, &size);
+        std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+        DWORD got = 0;
+        SetFilePointerEx(file, {}, nullptr, FILE_BEGIN);
+        ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+        SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+        files.emplace_back(entry.path().filename().string(), bytes.substr(0, got));
+    }
+    return files;
+}
+
+void Restore(const TempFolder& folder, const Files& files) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+        SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(entry.path().c_str());
+    }
+    for (const auto& [name, bytes] : files) folder.Write(name, bytes);
+}
+
+class Adversary : public ModuleInFramework {
+protected:
+    void SetUp() override {
+        ModuleInFramework::SetUp();
+        maps.Write("Harbour at Dusk.map", "map");
+        chosen = maps.PathOf("Harbour at Dusk.map");
+        shortChosen = ShortPath(chosen);
+        ksh_set_dialog_answer(Wide(chosen).c_str());
+        ASSERT_GT(ksh_interpose(OnCall, this), 30);
+        Start(1);
+        module->on_client(KS_CLIENT_WINDOW, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(clientWindow)));
+    }
+    void TearDown() override {
+        ksh_interpose(nullptr, nullptr);
+        module->on_module(2, nullptr);  // lets go of the hold of the last selection
+        DestroyWindow(clientWindow);
+        DestroyWindow(otherWindow);
+    }
+
+    static DWORD KS_CALL OnCall(const char* call, int changesFile, void* context) {
+        auto& table = *static_cast<Adversary*>(context);
+        if (!table.counting) return 0;
+        ++table.calls;
+        if (table.mode == Mode::kCount) table.names.emplace_back(changesFile ? "*" + std::string(call) : call);
+        if (std::string_view(call) == "SendInput" && !table.MapIsChosen()) table.keysBeforeTheMap = true;
+        // A nearly full disk stays so: it takes half of every later write too.
+        if (table.mode == Mode::kFail && table.error == ERROR_HANDLE_DISK_FULL && table.calls > table.at &&
+            std::string_view(call) == "WriteFile")
+            return table.error;
+        if (table.calls != table.at) return 0;
+        switch (table.mode) {
+            case Mode::kFail: return table.error;
+            case Mode::kStop: table.left = {FilesIn(table.client), FilesIn(table.docs)}; break;
+            // Not at SendInput itself: whatever is in front as the keys go
+            // gets them, and no check can tell (the upload's timer does).
+            case Mode::kFront:
+                if (std::string_view(call) != "SendInput") ksh_set_front(table.otherWindow, TRUE);
+                break;
+            case Mode::kHeld: ksh_set_held(table.openingKey, TRUE), ksh_set_held(VK_CONTROL, TRUE); break;
+            default: break;
+        }
+        return 0;
+    }
+
+    std::string MapOf() const {
+        const std::string text = "\n" + client.Read("editor.ini");
+        const size_t at = text.find("\nMAP=");
+        return at == std::string::npos ? "" : text.substr(at + 5, text.find('\r', at) - at - 5);
+    }
+    bool MapIsChosen() const { return MapOf() == shortChosen || MapOf() == chosen; }
+
+    // The folders as a player's, the module started on them, the world calm.
+    void Arrange(const Operation& operation) {
+        Restore(client, {{"editor.ini", kOldIni}});
+        Restore(docs, {});
+        if (operation.settings) docs.Write("Tarnwick.ini", operation.settings);
+        if (operation.twin) CreateHardLinkA(client.PathOf("twin.ini").c_str(), client.PathOf("editor.ini").c_str(), nullptr);
+        if (operation.readOnly) SetFileAttributesA(client.PathOf("editor.ini").c_str(), FILE_ATTRIBUTE_READONLY);
+        ksh_set_front(clientWindow, FALSE);
+        ksh_clear_sent_keys();
+        if (operation.act != Act::kStart) Start(1);
+        if (operation.act == Act::kSave) module->on_command(1, kF12Command);
+        module.TakeSpoken();
+    }
+
+    // The player's operation as the framework calls it, and what it answers.
+    int32_t Perform(const Operation& operation) {
+        ksh_set_dialog_answer(operation.pick ? Wide(chosen).c_str() : nullptr);
+        HostMessage message = {0, WM_COMMAND, 0x10079, 0, 9};
+        switch (operation.act) {
+            case Act::kStart: { uint32_t id = 1; return module->on_module(KS_EVENT_START, &id); }
+            case Act::kCommandF12: return module->on_command(1, kF12Command) + 1;
+            case Act::kCommandControlT: return module->on_command(1, kControlTCommand) + 1;
+            case Act::kInformation: return module->on_module(KS_EVENT_INFORMATION, nullptr);
+            case Act::kF12: message = {0, WM_KEYDOWN, VK_F12, 1, 9}; return module->on_wndproc(&message);
+            case Act::kControlT: return module->on_wndproc(&message) + 1 + message.result;
+            case Act::kSave: return module->on_module(KS_EVENT_SAVE, nullptr);
+        }
+        return -2;
+    }
+
+    // One run of the operation, the call at `at` treated as mode says;
+    // the failures found, empty when every invariant holds.
+    std::string Run(const Operation& operation, Mode runMode, int runAt = 0, DWORD runError = 0) {
+        Arrange(operation);
+        mode = runMode, at = runAt, error = runError, calls = 0, keysBeforeTheMap = false, left.reset();
+        openingKey = operation.act == Act::kF12 ? VK_F12 : 'T';
+        const std::string settingsBefore = docs.Exists("Tarnwick.ini") ? docs.Read("Tarnwick.ini") : "";
+        counting = true;
+        const int32_t answer = Perform(operation);
+        counting = false;
+        std::string faults;
+        const auto check = [&](bool holds, const std::string& what) {
+            if (!holds) faults += what + "; ";
+        };
+        check(answer == 0, "answer " + std::to_string(answer));
+        const Lines spoken = module.TakeSpoken();
+        const std::string sent = ksh_sent_keys();
+        const bool failed = runMode == Mode::kFail, selects = operation.act == Act::kControlT || operation.act == Act::kF12;
+        check(!keysBeforeTheMap, "keys before MAP held the map");
+        check(sent.find(Hex(otherWindow)) == std::string::npos, "keys into another window");
+        const std::string news = "Tarnwick: New dream file is " + chosen;
+        const std::string hint = news + ". Press Control-T to upload it.";
+        Lines usual = UsualLines(operation);
+        bool lines = spoken == usual || (selects && (spoken == Lines{hint} || spoken == Lines{news, hint}));
+        if (!lines && failed && !spoken.empty()) {
+            const std::string& last = spoken.back();
+            const bool namesFile = last.find("editor.ini\"") != std::string::npos ||
+                                   last.find("Tarnwick.ini") != std::string::npos ||
+                                   last == "Tarnwick: Out of memory." || last.starts_with("Tarnwick: The map file dialog");
+            lines = namesFile && Lines(spoken.begin(), spoken.end() - 1) ==
+                                     Lines(usual.begin(), usual.begin() + std::min(usual.size(), spoken.size() - 1));
+        }
+        check(lines, "lines: " + Joined(spoken));
+        // A write cut short says so, rather than what a read-back then finds.
+        if (failed && error == ERROR_HANDLE_DISK_FULL && !spoken.empty() && spoken.back().find("editor.ini") != std::string::npos)
+            check(spoken.back().ends_with("The disk took only part of it"), "a short write told as: " + spoken.back());
+        const std::string ini = client.Read("editor.ini");
+        const std::vector<std::string> iniTexts = {kOldIni, kNewIni + shortChosen + "\r\n", kNewIni + chosen + "\r\n"};
+        check(std::ranges::count(iniTexts, ini) == 1, "editor.ini: " + ini);
+        check(!sent.empty() == (selects && ini != kOldIni && spoken == Lines{news}), "keys: " + sent);
+        const std::string settings = docs.Exists("Tarnwick.ini") ? docs.Read("Tarnwick.ini") : "";
+        if (runMode == Mode::kCount) newSettings = settings;
+        check(settings == settingsBefore || settings == newSettings, "Tarnwick.ini: " + settings);
+        // The key goes up, our Control-T comes back as the client's upload, the world is calm.
+        ksh_set_held(VK_CONTROL, FALSE), ksh_set_held(openingKey, FALSE), ksh_set_front(clientWindow, FALSE);
+        if (const HOOKPROC hook = ksh_key_hook()) hook(HC_ACTION, openingKey, LPARAM(0xC0000001));
+        if (!sent.empty()) {
+            HostMessage back = {0, WM_COMMAND, 0x10079, 0, 9};
+            check(module->on_wndproc(&back) == 0, "our Control-T taken");
+        }
+        if (left) {
+            check(Recoverable(left->first, "editor.ini", iniTexts), "killed: editor.ini: " + Joined(left->first));
+            check(Recoverable(left->second, "Tarnwick.ini", {settingsBefore, newSettings}),
+                  "killed: Tarnwick.ini: " + Joined(left->second));
+            Restore(client, left->first);
+            Restore(docs, left->second);
+        }
+        return faults + Again();
+    }
+
+    // After any run, from the files it left: the next selection by
+    // Control-T writes the map and sends our Control-T once.
+    std::string Again() {
+        SetFileAttributesA(client.PathOf("editor.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
+        ksh_clear_sent_keys();
+        ksh_set_dialog_answer(Wide(chosen).c_str());
+        Start(1);
+        HostMessage upload = {0, WM_COMMAND, 0x10079, 0, 9};
+        if (module->on_wndproc(&upload) == 0) {  // a mark left for the player's own Control-T
+            if (!MapIsChosen()) return "the old map uploaded";
+            upload = {0, WM_COMMAND, 0x10079, 0, 9};
+            if (module->on_wndproc(&upload) != -1) return "no dialog after the mark";
+        }
+        const Lines spoken = module.TakeSpoken();
+        const std::string sent = ksh_sent_keys();
+        if (const HOOKPROC hook = ksh_key_hook()) hook(HC_ACTION, 'T', LPARAM(0xC0000001));
+        HostMessage back = {0, WM_COMMAND, 0x10079, 0, 9};
+        module->on_wndproc(&back);
+        if (spoken != Lines{"Tarnwick: New dream file is " + chosen} || !MapIsChosen() || sent.empty())
+            return "then: " + Joined(spoken) + " " + sent + " MAP=" + MapOf();
+        return "";
+    }
+
+    // What a kill leaves: the old text, the new one, or the old one in the
+    // copy beside it that docs/faults.md tells the player of.
+    static bool Recoverable(const Files& files, const std::string& name, const std::vector<std::string>& texts) {
+        bool whole = texts[0].empty(), copy = false;
+        for (const auto& [file, bytes] : files) {
+            if (file == name) whole = std::ranges::count(texts, bytes) > 0;
+            if (file.ends_with(".bak") && bytes == texts[0]) copy = true;
+        }
+        return whole || copy;
+    }
+
+    Lines UsualLines(const Operation& operation) const {
+        switch (operation.act) {
+            case Act::kCommandF12: return {"Tarnwick: F12 is Disabled"};
+            case Act::kCommandControlT: return {"Tarnwick: Control-T is Disabled"};
+            case Act::kInformation: {
+                Lines lines = kInformationWithControlT;
+                lines.back() = "Tarnwick: Press F12 or Control-T to activate.";
+                return lines;
+            }
+            case Act::kControlT:
+            case Act::kF12:
+                if (operation.readOnly)
+                    return {"Tarnwick: Cannot create file \"" + client.PathOf("editor.ini") + "\". Access denied"};
+                return {operation.pick ? "Tarnwick: New dream file is " + chosen : "Tarnwick: Canceled. Dream not uploaded."};
+            default: return {};
+        }
+    }
+
+    static std::string Hex(HWND window) {
+        char text[16];
+        snprintf(text, sizeof text, "%p:", static_cast<void*>(window));
+        return text;
+    }
+    static std::string Joined(const Lines& lines) {
+        std::string text;
+        for (const auto& line : lines) text += "[" + line + "]";
+        return text;
+    }
+    template <class Files>
+    static std::string Joined(const Files& files) {
+        std::string text;
+        for (const auto& [name, bytes] : files) text += name + "=" + bytes + " ";
+        return text;
+    }
+
+    static constexpr const char* kF12Command[] = {"TW-F12"};
+    static constexpr const char* kControlTCommand[] = {"TW-CTRLT"};
+    TempFolder maps;
+    HWND clientWindow = CreateWindowExA(0, "STATIC", "client", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND otherWindow = CreateWindowExA(0, "STATIC", "other", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    std::string chosen, shortChosen, newSettings;
+    bool counting = false, keysBeforeTheMap = false;
+    Mode mode = Mode::kCount;
+    int at = 0, calls = 0;
+    DWORD error = 0;
+    int openingKey = 'T';
+    std::vector<std::string> names;
+    std::optional<std::pair<Files, Files>> left;
+};
+
+TEST_F(Adversary, EveryCallFailedStoppedOrTheWorldChanged) {
+    ASSERT_TRUE(module);
+    const auto [handlesBefore, bytesBefore] = HandlesAndCommittedBytes();
+    for (const Operation& operation : kOperations) {
+        names.clear();
+        EXPECT_EQ(Run(operation, Mode::kCount), "") << operation.name;
+        const std::vector<std::string> counted = names;
+        const int total = calls;
+        int fails = 0, stops = 0, worlds = 0;
+        for (int n = 1; n <= total; ++n) {
+            const std::string call = counted[n - 1];
+            for (DWORD failure : FailuresOf(call[0] == '*' ? call.substr(1) : call)) {
+                ++fails;
+                EXPECT_EQ(Run(operation, Mode::kFail, n, failure), "") << operation.name << ": " << call << " #" << n << " fails with " << failure;
+            }
+            if (call[0] == '*') {
+                ++stops;
+                EXPECT_EQ(Run(operation, Mode::kStop, n), "") << operation.name << ": killed before " << call << " #" << n;
+            }
+            if (operation.act == Act::kControlT || operation.act == Act::kF12) {
+                worlds += 2;
+                EXPECT_EQ(Run(operation, Mode::kFront, n), "") << operation.name << ": another window in front at " << call << " #" << n;
+                EXPECT_EQ(Run(operation, Mode::kHeld, n), "") << operation.name << ": the key held at " << call << " #" << n;
+            }
+        }
+        printf("%s: %d calls, %d fail, %d stop, %d world runs\n", operation.name, total, fails, stops, worlds);
+    }
+    const auto [handlesAfter, bytesAfter] = HandlesAndCommittedBytes();
+    EXPECT_LE(handlesAfter - handlesBefore, 2);
+    EXPECT_LE(bytesAfter - bytesBefore, 256 << 10);
+}
+
+}  // namespace adversary
