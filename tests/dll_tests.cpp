@@ -231,15 +231,19 @@ enum class Mode { kCount, kFail, kStop, kFront, kHeld };
 
 // The old MAP is the longer one: a write in place cut short leaves a mix.
 const std::string kOldIni = "[Editor]\r\nGrid=8\r\nMAP=C:\\Users\\Player\\Documents\\Dreams\\The Old Harbour at Dusk.map\r\n", kNewIni = "[Editor]\r\nGrid=8\r\nMAP=";
-const char kGoodSettings[] = "[Main]\r\nFlags=3\r\n";
+const char kGoodSettings[] = "; mine\r\n[Other]\r\nKeep=yes\r\n[Main]\r\nFlags=3\r\nNote=hello\r\n";
+const std::string kUnicodeIni("\xFF\xFEG\0=\0" "8\0", 8);  // as Notepad saves "Unicode"
 
 struct Operation {
     const char* name;
     Act act;
-    const char* settings;  // Tarnwick.ini before; null: none
-    bool pick = true;      // the dialog's answer: the map, or a cancel
-    bool twin = false;     // editor.ini has a second name: written in place
+    const char* settings;         // Tarnwick.ini before; null: none
+    const char* saved = nullptr;  // Tarnwick.ini after a save
+    bool pick = true;             // the dialog's answer: the map, or a cancel
+    bool twin = false;            // editor.ini has a second name: written in place
     bool readOnly = false;
+    std::string_view ini = kOldIni;
+    const char* refusal = nullptr;  // the line's end when editor.ini cannot take the map
 };
 
 const Operation kOperations[] = {
@@ -251,11 +255,14 @@ const Operation kOperations[] = {
     {"information", Act::kInformation, kGoodSettings},
     {"Control-T picks a map", Act::kControlT, kGoodSettings},
     {"F12 picks a map", Act::kF12, kGoodSettings},
-    {"Control-T canceled", Act::kControlT, kGoodSettings, false},
-    {"Control-T picks a map for a linked editor.ini", Act::kControlT, kGoodSettings, true, true},
-    {"Control-T picks a map for a read-only editor.ini", Act::kControlT, kGoodSettings, true, false, true},
-    {"unload saves", Act::kSave, kGoodSettings},
-    {"unload saves a first Tarnwick.ini", Act::kSave, nullptr},
+    {"Control-T canceled", Act::kControlT, kGoodSettings, nullptr, false},
+    {"Control-T picks a map for a linked editor.ini", Act::kControlT, kGoodSettings, nullptr, true, true},
+    {"Control-T picks a map for a read-only editor.ini", Act::kControlT, kGoodSettings, nullptr, true, false, true,
+     kOldIni, "create file \"%s\". Access denied"},
+    {"Control-T picks a map for a Unicode editor.ini", Act::kControlT, kGoodSettings, nullptr, true, false, false,
+     kUnicodeIni, "update file \"%s\". It is not plain text (it holds NUL bytes). Save it as ANSI text and choose the map again."},
+    {"unload saves", Act::kSave, kGoodSettings, "; mine\r\n[Other]\r\nKeep=yes\r\n[Main]\r\nFlags=2\r\nNote=hello\r\n"},
+    {"unload saves a first Tarnwick.ini", Act::kSave, nullptr, "[Main]\r\nFlags=3\r\n"},
 };
 
 // The ways Windows fails each call; memory fails as NULL whatever the code.
@@ -327,13 +334,13 @@ protected:
         ++table.calls;
         if (table.mode == Mode::kCount) table.names.emplace_back(changesFile ? "*" + std::string(call) : call);
         if (std::string_view(call) == "SendInput" && !table.MapIsChosen()) table.keysBeforeTheMap = true;
-        // A nearly full disk stays so: it takes half of every later write too.
+        // A disk that filled up during a write stays full: it takes no later write.
         if (table.mode == Mode::kFail && table.error == ERROR_HANDLE_DISK_FULL && table.calls > table.at &&
             std::string_view(call) == "WriteFile")
-            return table.error;
+            return ERROR_DISK_FULL;
         if (table.calls != table.at) return 0;
         switch (table.mode) {
-            case Mode::kFail: return table.error;
+            case Mode::kFail: table.failedCall = call; return table.error;
             case Mode::kStop: table.left = {FilesIn(table.client), FilesIn(table.docs)}; break;
             // Not at SendInput itself: whatever is in front as the keys go
             // gets them, and no check can tell (the upload's timer does).
@@ -355,7 +362,7 @@ protected:
 
     // The folders as a player's, the module started on them, the world calm.
     void Arrange(const Operation& operation) {
-        Restore(client, {{"editor.ini", kOldIni}});
+        Restore(client, {{"editor.ini", std::string(operation.ini)}});
         Restore(docs, {});
         if (operation.settings) docs.Write("Tarnwick.ini", operation.settings);
         if (operation.twin) CreateHardLinkA(client.PathOf("twin.ini").c_str(), client.PathOf("editor.ini").c_str(), nullptr);
@@ -387,7 +394,7 @@ protected:
     // the failures found, empty when every invariant holds.
     std::string Run(const Operation& operation, Mode runMode, int runAt = 0, DWORD runError = 0) {
         Arrange(operation);
-        mode = runMode, at = runAt, error = runError, calls = 0, keysBeforeTheMap = false, left.reset();
+        mode = runMode, at = runAt, error = runError, calls = 0, keysBeforeTheMap = false, left.reset(), failedCall.clear();
         openingKey = operation.act == Act::kF12 ? VK_F12 : 'T';
         const std::string settingsBefore = docs.Exists("Tarnwick.ini") ? docs.Read("Tarnwick.ini") : "";
         counting = true;
@@ -418,14 +425,23 @@ protected:
         check(lines, "lines: " + Joined(spoken));
         // A write cut short says so, rather than what a read-back then finds.
         if (failed && error == ERROR_HANDLE_DISK_FULL && !spoken.empty() && spoken.back().find("editor.ini") != std::string::npos)
-            check(spoken.back().ends_with("The disk took only part of it"), "a short write told as: " + spoken.back());
+            check(spoken.back().ends_with("The disk took only part of it") || spoken.back().ends_with("Disk full"),
+                  "a short write told as: " + spoken.back());
         const std::string ini = client.Read("editor.ini");
-        const std::vector<std::string> iniTexts = {kOldIni, kNewIni + shortChosen + "\r\n", kNewIni + chosen + "\r\n"};
-        check(std::ranges::count(iniTexts, ini) == 1, "editor.ini: " + ini);
-        check(!sent.empty() == (selects && ini != kOldIni && spoken == Lines{news}), "keys: " + sent);
+        const std::vector<std::string> iniTexts = {std::string(operation.ini), kNewIni + shortChosen + "\r\n",
+                                                   kNewIni + chosen + "\r\n"};
+        // Whole, or its old text in the copy beside it; no other leftover.
+        const Files now = FilesIn(client);
+        check(Recoverable(now, "editor.ini", iniTexts), "editor.ini: " + ini);
+        for (const auto& [name, bytes] : now)
+            check(name == "editor.ini" || name == "twin.ini" || (failedCall == "DeleteFileW") ||
+                      (name.ends_with(".bak") && !std::ranges::count(iniTexts, ini) && runMode != Mode::kStop),
+                  "left: " + name);
+        for (const auto& [name, bytes] : FilesIn(docs)) check(name == "Tarnwick.ini", "left: " + name);
+        check(!sent.empty() == (selects && ini != iniTexts[0] && spoken == Lines{news}), "keys: " + sent);
         const std::string settings = docs.Exists("Tarnwick.ini") ? docs.Read("Tarnwick.ini") : "";
-        if (runMode == Mode::kCount) newSettings = settings;
-        check(settings == settingsBefore || settings == newSettings, "Tarnwick.ini: " + settings);
+        const std::string newSettings = operation.saved ? operation.saved : settingsBefore;
+        check(settings == newSettings || (runMode != Mode::kCount && settings == settingsBefore), "Tarnwick.ini: " + settings);
         // The key goes up, our Control-T comes back as the client's upload, the world is calm.
         ksh_set_held(VK_CONTROL, FALSE), ksh_set_held(openingKey, FALSE), ksh_set_front(clientWindow, FALSE);
         if (const HOOKPROC hook = ksh_key_hook()) hook(HC_ACTION, openingKey, LPARAM(0xC0000001));
@@ -440,13 +456,14 @@ protected:
             Restore(client, left->first);
             Restore(docs, left->second);
         }
+        // A refused editor.ini stays refused: the next selection is the player's after mending it.
+        if (operation.refusal) Restore(client, {{"editor.ini", kOldIni}});
         return faults + Again();
     }
 
     // After any run, from the files it left: the next selection by
     // Control-T writes the map and sends our Control-T once.
     std::string Again() {
-        SetFileAttributesA(client.PathOf("editor.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
         ksh_clear_sent_keys();
         ksh_set_dialog_answer(Wide(chosen).c_str());
         Start(1);
@@ -488,8 +505,11 @@ protected:
             }
             case Act::kControlT:
             case Act::kF12:
-                if (operation.readOnly)
-                    return {"Tarnwick: Cannot create file \"" + client.PathOf("editor.ini") + "\". Access denied"};
+                if (operation.refusal) {
+                    char line[512];
+                    snprintf(line, sizeof line, operation.refusal, client.PathOf("editor.ini").c_str());
+                    return {std::string("Tarnwick: Cannot ") + line};
+                }
                 return {operation.pick ? "Tarnwick: New dream file is " + chosen : "Tarnwick: Canceled. Dream not uploaded."};
             default: return {};
         }
@@ -517,7 +537,7 @@ protected:
     TempFolder maps;
     HWND clientWindow = CreateWindowExA(0, "STATIC", "client", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     HWND otherWindow = CreateWindowExA(0, "STATIC", "other", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    std::string chosen, shortChosen, newSettings;
+    std::string chosen, shortChosen, failedCall;
     bool counting = false, keysBeforeTheMap = false;
     Mode mode = Mode::kCount;
     int at = 0, calls = 0;
