@@ -157,8 +157,16 @@ DWORD WINAPI GetPrivateProfileStringAHook(LPCSTR section, LPCSTR key, LPCSTR fal
     }
     return GetPrivateProfileStringA(section, key, fallback, out, size, path);
 }
+// ERROR_HANDLE_DISK_FULL: what Wine's profile writer does on a full disk, the
+// file emptied and success reported.
 BOOL WINAPI WritePrivateProfileStringAHook(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR path) {
-    FAIL_WITH("WritePrivateProfileStringA", section ? kChangesFile : kReads, FALSE);
+    const DWORD error = Step("WritePrivateProfileStringA", section ? kChangesFile : kReads);
+    if (error == ERROR_HANDLE_DISK_FULL && section) {
+        CloseHandle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return TRUE;
+    }
+    if (error) SetLastError(error);
+    if (error) return FALSE;
     return WritePrivateProfileStringA(section, key, value, path);
 }
 void* __cdecl MallocHook(size_t size) {

@@ -68,7 +68,9 @@ int32_t KS_CALL ksh_empty_callback(HostMessage* message);
 // the call's failure value and that last error (NULL for memory). WriteFile
 // given ERROR_HANDLE_DISK_FULL takes half of the bytes and reports that, as a
 // nearly full disk does under Wine; given ERROR_WRITE_FAULT it takes half and
-// reports all. Returns the entries replaced.
+// reports all; WritePrivateProfileStringA given ERROR_HANDLE_DISK_FULL empties
+// the file and reports success, as Wine's does on a full disk. Returns the
+// entries replaced.
 typedef DWORD(KS_CALL* ksh_call_listener)(const char* call, int changesFile, void* context);
 int KS_CALL ksh_interpose(ksh_call_listener listener, void* context);
 HMODULE KS_CALL ksh_loaded_library();
