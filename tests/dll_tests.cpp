@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -206,57 +207,55 @@ TEST_F(ModuleInFramework, LoadingAndUnloadingLeavesNothingBehind) {
     EXPECT_LE(bytesAfter - bytesBefore, kCycles * 512) << (bytesAfter - bytesBefore) / kCycles << " bytes per cycle";
 }
 
-}  // namespace
-
 // The adversary at every step, on the shipped DLL: each player operation is
 // run once to count the calls of the module that can fail or touch the
 // world (the interposer in the stand-in framework), then once for each call
-// n, failing it as Windows can, copying the files as a kill before it would
+// n: failing it as Windows can, copying the files as a kill before it would
 // leave them, or changing the world there. After each run the invariants
 // hold, and the next selection, from the files as they were left, works.
-namespace adversary {
-
 enum class Act { kStart, kCommandF12, kCommandControlT, kInformation, kControlT, kF12, kSave };
 enum class Mode { kCount, kFail, kStop, kFront, kHeld };
 
 // The old MAP is the longer one: a write in place cut short leaves a mix.
-const std::string kOldIni = "[Editor]\r\nGrid=8\r\nMAP=C:\\Users\\Player\\Documents\\Dreams\\The Old Harbour at Dusk.map\r\n", kNewIni = "[Editor]\r\nGrid=8\r\nMAP=";
-const char kGoodSettings[] = "; mine\r\n[Other]\r\nKeep=yes\r\n[Main]\r\nFlags=3\r\nNote=hello\r\n";
+const std::string kIniStart = "[Editor]\r\nGrid=8\r\nMAP=";
+const std::string kOldIni = kIniStart + "C:\\Users\\Player\\Dreams\\The Old Harbour at Dusk.map\r\n";
 const std::string kUnicodeIni("\xFF\xFEG\0=\0" "8\0", 8);  // as Notepad saves "Unicode"
+const char kSettings[] = "; mine\r\n[Other]\r\nKeep=yes\r\n[Main]\r\nFlags=3\r\nNote=hello\r\n";
 
 struct Operation {
     const char* name;
     Act act;
-    const char* settings;         // Tarnwick.ini before; null: none
-    const char* saved = nullptr;  // Tarnwick.ini after a save
-    bool pick = true;             // the dialog's answer: the map, or a cancel
-    bool twin = false;            // editor.ini has a second name: written in place
-    bool readOnly = false;
+    const char* settings = kSettings;  // Tarnwick.ini before; null: none
+    const char* saved = nullptr;       // Tarnwick.ini after a save
+    bool pick = true;                  // the dialog's answer: the map, or a cancel
+    bool twin = false;                 // editor.ini has a second name: written in place
+    DWORD attributes = FILE_ATTRIBUTE_NORMAL;
     std::string_view ini = kOldIni;
-    const char* refusal = nullptr;  // the line's end when editor.ini cannot take the map
+    const char* refusal = nullptr;  // the line's end where editor.ini cannot take the map
 };
 
 const Operation kOperations[] = {
     {"load without Tarnwick.ini", Act::kStart, nullptr},
-    {"load", Act::kStart, kGoodSettings},
+    {"load", Act::kStart},
     {"load with a damaged Tarnwick.ini", Act::kStart, "[Main]\r\nFla"},
-    {"@TW-F12", Act::kCommandF12, kGoodSettings},
-    {"@TW-CTRLT", Act::kCommandControlT, kGoodSettings},
-    {"information", Act::kInformation, kGoodSettings},
-    {"Control-T picks a map", Act::kControlT, kGoodSettings},
-    {"F12 picks a map", Act::kF12, kGoodSettings},
-    {"Control-T canceled", Act::kControlT, kGoodSettings, nullptr, false},
-    {"Control-T picks a map for a linked editor.ini", Act::kControlT, kGoodSettings, nullptr, true, true},
-    {"Control-T picks a map for a read-only editor.ini", Act::kControlT, kGoodSettings, nullptr, true, false, true,
-     kOldIni, "create file \"%s\". Access denied"},
-    {"Control-T picks a map for a Unicode editor.ini", Act::kControlT, kGoodSettings, nullptr, true, false, false,
-     kUnicodeIni, "update file \"%s\". It is not plain text (it holds NUL bytes). Save it as ANSI text and choose the map again."},
-    {"unload saves", Act::kSave, kGoodSettings, "; mine\r\n[Other]\r\nKeep=yes\r\n[Main]\r\nFlags=2\r\nNote=hello\r\n"},
+    {"@TW-F12", Act::kCommandF12},
+    {"@TW-CTRLT", Act::kCommandControlT},
+    {"information", Act::kInformation},
+    {"Control-T picks a map", Act::kControlT},
+    {"F12 picks a map", Act::kF12},
+    {"Control-T canceled", Act::kControlT, kSettings, nullptr, false},
+    {"Control-T picks a map for a linked editor.ini", Act::kControlT, kSettings, nullptr, true, true},
+    {"Control-T picks a map for a read-only editor.ini", Act::kControlT, kSettings, nullptr, true, false,
+     FILE_ATTRIBUTE_READONLY, kOldIni, "create file \"%s\". Access denied"},
+    {"Control-T picks a map for a Unicode editor.ini", Act::kControlT, kSettings, nullptr, true, false,
+     FILE_ATTRIBUTE_NORMAL, kUnicodeIni,
+     "update file \"%s\". It is not plain text (it holds NUL bytes). Save it as ANSI text and choose the map again."},
+    {"unload saves", Act::kSave, kSettings, "; mine\r\n[Other]\r\nKeep=yes\r\n[Main]\r\nFlags=2\r\nNote=hello\r\n"},
     {"unload saves a first Tarnwick.ini", Act::kSave, nullptr, "[Main]\r\nFlags=3\r\n"},
 };
 
 // The ways Windows fails each call; memory fails as NULL whatever the code.
-std::vector<DWORD> FailuresOf(const std::string& call) {
+std::vector<DWORD> FailuresOf(std::string_view call) {
     if (call == "ks_speak") return {};
     if (call.starts_with("CreateFile")) return {ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED};
     if (call == "GetFileAttributesA") return {ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED};
@@ -264,20 +263,18 @@ std::vector<DWORD> FailuresOf(const std::string& call) {
     if (call == "WritePrivateProfileStringA") return {ERROR_HANDLE_DISK_FULL, ERROR_DISK_FULL};
     if (call == "SetEndOfFile" || call == "FlushFileBuffers" || call == "CloseHandle") return {ERROR_DISK_FULL};
     if (call == "GetOpenFileNameW") return {CDERR_MEMALLOCFAILURE};
-    if (call.ends_with("alloc")) return {ERROR_NOT_ENOUGH_MEMORY};
-    return {ERROR_ACCESS_DENIED};
+    return {DWORD(call.ends_with("alloc") ? ERROR_NOT_ENOUGH_MEMORY : ERROR_ACCESS_DENIED)};
 }
 
-using Files = std::vector<std::pair<std::string, std::string>>;
+using Files = std::map<std::string, std::string>;
 
-// What a kill would leave in the folder: also the files that the module
-// holds open without sharing, read through its own handle.
+// What a kill would leave in the folder: the files that the module holds
+// open without sharing too, read through its own handle.
 Files FilesIn(const TempFolder& folder) {
     Files files;
     for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
-        const std::wstring path = entry.path().wstring();
-        ScopedFile own(CreateFileW(path.c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr));
-        const HANDLE file = own.IsValid() ? own.Get() : ksh_open_file(path.c_str());
+        ScopedFile own(CreateFileW(entry.path().c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr));
+        const HANDLE file = own.IsValid() ? own.Get() : ksh_open_file(entry.path().c_str());
         LARGE_INTEGER at = {}, size = {};
         SetFilePointerEx(file, {}, &at, FILE_CURRENT);
         GetFileSizeEx(file, &size);
@@ -286,7 +283,7 @@ Files FilesIn(const TempFolder& folder) {
         SetFilePointerEx(file, {}, nullptr, FILE_BEGIN);
         ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
         SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
-        files.emplace_back(entry.path().filename().string(), bytes.substr(0, got));
+        files[entry.path().filename().string()] = bytes.substr(0, got);
     }
     return files;
 }
@@ -299,16 +296,29 @@ void Restore(const TempFolder& folder, const Files& files) {
     for (const auto& [name, bytes] : files) folder.Write(name, bytes);
 }
 
+// The file holds one of the texts whole, or the first (the old one) is in
+// the copy beside it that docs/faults.md tells the player of.
+bool Recoverable(const Files& files, const std::string& name, const std::vector<std::string>& texts) {
+    bool whole = !files.contains(name) && texts[0].empty();
+    for (const auto& [file, bytes] : files) {
+        if ((file == name && std::ranges::count(texts, bytes)) || (file.ends_with(".bak") && bytes == texts[0])) whole = true;
+    }
+    return whole;
+}
+
+std::string Joined(const Lines& lines) {
+    std::string text;
+    for (const auto& line : lines) text += "[" + line + "]";
+    return text;
+}
+
 class Adversary : public ModuleInFramework {
 protected:
     void SetUp() override {
         ModuleInFramework::SetUp();
         maps.Write("Harbour at Dusk.map", "map");
-        chosen = maps.PathOf("Harbour at Dusk.map");
-        shortChosen = ShortPath(chosen);
-        ksh_set_dialog_answer(Wide(chosen).c_str());
         ASSERT_GT(ksh_interpose(OnCall, this), 30);
-        Start(1);
+        ksh_set_front(clientWindow, FALSE);
         module->on_client(KS_CLIENT_WINDOW, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(clientWindow)));
     }
     void TearDown() override {
@@ -319,28 +329,23 @@ protected:
     }
 
     static DWORD KS_CALL OnCall(const char* call, int changesFile, void* context) {
-        auto& table = *static_cast<Adversary*>(context);
-        if (!table.counting) return 0;
-        ++table.calls;
-        if (table.mode == Mode::kCount) table.names.emplace_back(changesFile ? "*" + std::string(call) : call);
-        if (std::string_view(call) == "SendInput" && !table.MapIsChosen()) table.keysBeforeTheMap = true;
+        auto& run = *static_cast<Adversary*>(context);
+        if (!run.counting) return 0;
+        ++run.calls;
+        if (run.mode == Mode::kCount) run.counted.emplace_back(call, changesFile != 0);
+        if (std::string_view(call) == "SendInput" && !run.MapIsChosen()) run.faults += "keys before MAP held the map; ";
         // A disk that filled up during a write stays full: it takes no later write.
-        if (table.mode == Mode::kFail && table.error == ERROR_HANDLE_DISK_FULL && table.calls > table.at &&
+        if (run.mode == Mode::kFail && run.error == ERROR_HANDLE_DISK_FULL && run.calls > run.at &&
             std::string_view(call) == "WriteFile")
             return ERROR_DISK_FULL;
-        if (table.calls != table.at) return 0;
-        switch (table.mode) {
-            case Mode::kFail: table.failedCall = call; return table.error;
-            case Mode::kStop: table.left = {FilesIn(table.client), FilesIn(table.docs)}; break;
-            // Not at SendInput itself: whatever is in front as the keys go
-            // gets them, and no check can tell (the upload's timer does).
-            case Mode::kFront:
-                if (std::string_view(call) != "SendInput") ksh_set_front(table.otherWindow, TRUE);
-                break;
-            case Mode::kHeld: ksh_set_held(table.openingKey, TRUE), ksh_set_held(VK_CONTROL, TRUE); break;
-            default: break;
-        }
-        return 0;
+        if (run.calls != run.at) return 0;
+        if (run.mode == Mode::kFail) run.failedCall = call;
+        if (run.mode == Mode::kStop) run.left = {FilesIn(run.client), FilesIn(run.docs)};
+        // Not at SendInput itself: whatever is in front as the keys go gets
+        // them, and no check can tell (the upload's timer does).
+        if (run.mode == Mode::kFront && std::string_view(call) != "SendInput") ksh_set_front(run.otherWindow, TRUE);
+        if (run.mode == Mode::kHeld) ksh_set_held(run.openingKey, TRUE), ksh_set_held(VK_CONTROL, TRUE);
+        return run.mode == Mode::kFail ? run.error : 0;
     }
 
     std::string MapOf() const {
@@ -348,28 +353,17 @@ protected:
         const size_t at = text.find("\nMAP=");
         return at == std::string::npos ? "" : text.substr(at + 5, text.find('\r', at) - at - 5);
     }
-    bool MapIsChosen() const { return MapOf() == shortChosen || MapOf() == chosen; }
-
-    // The folders as a player's, the module started on them, the world calm.
-    void Arrange(const Operation& operation) {
-        Restore(client, {{"editor.ini", std::string(operation.ini)}});
-        Restore(docs, {});
-        if (operation.settings) docs.Write("Tarnwick.ini", operation.settings);
-        if (operation.twin) CreateHardLinkA(client.PathOf("twin.ini").c_str(), client.PathOf("editor.ini").c_str(), nullptr);
-        if (operation.readOnly) SetFileAttributesA(client.PathOf("editor.ini").c_str(), FILE_ATTRIBUTE_READONLY);
-        ksh_set_front(clientWindow, FALSE);
-        ksh_clear_sent_keys();
-        if (operation.act != Act::kStart) Start(1);
-        if (operation.act == Act::kSave) module->on_command(1, kF12Command);
-        module.TakeSpoken();
+    bool MapIsChosen() const { return MapOf() == ShortPath(chosen) || MapOf() == chosen; }
+    void Check(bool holds, const std::string& what) {
+        if (!holds) faults += what + "; ";
     }
 
-    // The player's operation as the framework calls it, and what it answers.
+    // The player's operation as the framework calls it: 0 when it answers as designed.
     int32_t Perform(const Operation& operation) {
         ksh_set_dialog_answer(operation.pick ? Wide(chosen).c_str() : nullptr);
         HostMessage message = {0, WM_COMMAND, 0x10079, 0, 9};
         switch (operation.act) {
-            case Act::kStart: { uint32_t id = 1; return module->on_module(KS_EVENT_START, &id); }
+            case Act::kStart: Start(1); return 0;
             case Act::kCommandF12: return module->on_command(1, kF12Command) + 1;
             case Act::kCommandControlT: return module->on_command(1, kControlTCommand) + 1;
             case Act::kInformation: return module->on_module(KS_EVENT_INFORMATION, nullptr);
@@ -380,201 +374,171 @@ protected:
         return -2;
     }
 
-    // One run of the operation, the call at `at` treated as mode says;
-    // the failures found, empty when every invariant holds.
-    std::string Run(const Operation& operation, Mode runMode, int runAt = 0, DWORD runError = 0) {
-        Arrange(operation);
-        mode = runMode, at = runAt, error = runError, calls = 0, keysBeforeTheMap = false, left.reset(), failedCall.clear();
-        openingKey = operation.act == Act::kF12 ? VK_F12 : 'T';
-        const std::string settingsBefore = docs.Exists("Tarnwick.ini") ? docs.Read("Tarnwick.ini") : "";
-        counting = true;
-        const int32_t answer = Perform(operation);
-        counting = false;
-        std::string faults;
-        const auto check = [&](bool holds, const std::string& what) {
-            if (!holds) faults += what + "; ";
-        };
-        check(answer == 0, "answer " + std::to_string(answer));
-        const Lines spoken = module.TakeSpoken();
-        const std::string sent = ksh_sent_keys();
-        const bool failed = runMode == Mode::kFail, selects = operation.act == Act::kControlT || operation.act == Act::kF12;
-        check(!keysBeforeTheMap, "keys before MAP held the map");
-        check(sent.find(Hex(otherWindow)) == std::string::npos, "keys into another window");
-        const std::string news = "Tarnwick: New dream file is " + chosen;
-        const std::string hint = news + ". Press Control-T to upload it.";
-        Lines usual = UsualLines(operation);
-        bool lines = spoken == usual || (selects && (spoken == Lines{hint} || spoken == Lines{news, hint}));
-        if (!lines && failed && !spoken.empty()) {
-            const std::string& last = spoken.back();
-            const bool namesFile = last.find("editor.ini\"") != std::string::npos ||
-                                   last.find("Tarnwick.ini") != std::string::npos ||
-                                   last == "Tarnwick: Out of memory." || last.starts_with("Tarnwick: The map file dialog");
-            lines = namesFile && Lines(spoken.begin(), spoken.end() - 1) ==
-                                     Lines(usual.begin(), usual.begin() + std::min(usual.size(), spoken.size() - 1));
-        }
-        check(lines, "lines: " + Joined(spoken));
-        // A write cut short says so, rather than what a read-back then finds.
-        if (failed && error == ERROR_HANDLE_DISK_FULL && !spoken.empty() && spoken.back().find("editor.ini") != std::string::npos)
-            check(spoken.back().ends_with("The disk took only part of it") || spoken.back().ends_with("Disk full"),
-                  "a short write told as: " + spoken.back());
-        const std::string ini = client.Read("editor.ini");
-        const std::vector<std::string> iniTexts = {std::string(operation.ini), kNewIni + shortChosen + "\r\n",
-                                                   kNewIni + chosen + "\r\n"};
-        // Whole, or its old text in the copy beside it; no other leftover.
-        const Files now = FilesIn(client);
-        check(Recoverable(now, "editor.ini", iniTexts), "editor.ini: " + ini);
-        for (const auto& [name, bytes] : now)
-            check(name == "editor.ini" || name == "twin.ini" || (failedCall == "DeleteFileW") ||
-                      (name.ends_with(".bak") && !std::ranges::count(iniTexts, ini) && runMode != Mode::kStop),
-                  "left: " + name);
-        for (const auto& [name, bytes] : FilesIn(docs)) check(name == "Tarnwick.ini", "left: " + name);
-        check(!sent.empty() == (selects && ini != iniTexts[0] && spoken == Lines{news}), "keys: " + sent);
-        const std::string settings = docs.Exists("Tarnwick.ini") ? docs.Read("Tarnwick.ini") : "";
-        // A failure told leaves the file as it was, or its old text beside it.
-        const std::string last = spoken.empty() ? "" : spoken.back();
-        if (last.starts_with("Tarnwick: Cannot") && last.find("editor.ini\"") != std::string::npos)
-            check(Recoverable(now, "editor.ini", {iniTexts[0]}), "editor.ini changed: " + ini);
-        const std::string newSettings = operation.saved ? operation.saved : settingsBefore;
-        if (last.starts_with("Tarnwick: Unable to write to")) check(settings == settingsBefore, "Tarnwick.ini changed: " + settings);
-        // And the usual lines, that it was done.
-        if (spoken == usual) check(settings == newSettings, "Tarnwick.ini not saved: " + settings);
-        check(settings == newSettings || (runMode != Mode::kCount && settings == settingsBefore), "Tarnwick.ini: " + settings);
-        // The key goes up, our Control-T comes back as the client's upload, the world is calm.
-        ksh_set_held(VK_CONTROL, FALSE), ksh_set_held(openingKey, FALSE), ksh_set_front(clientWindow, FALSE);
-        if (const HOOKPROC hook = ksh_key_hook()) hook(HC_ACTION, openingKey, LPARAM(0xC0000001));
-        if (!sent.empty()) {
-            HostMessage back = {0, WM_COMMAND, 0x10079, 0, 9};
-            check(module->on_wndproc(&back) == 0, "our Control-T taken");
-        }
-        if (left) {
-            check(Recoverable(left->first, "editor.ini", iniTexts), "killed: editor.ini: " + Joined(left->first));
-            check(Recoverable(left->second, "Tarnwick.ini", {settingsBefore, newSettings}),
-                  "killed: Tarnwick.ini: " + Joined(left->second));
-            Restore(client, left->first);
-            Restore(docs, left->second);
-        }
-        // A refused editor.ini stays refused: the next selection is the player's after mending it.
-        if (operation.refusal) Restore(client, {{"editor.ini", kOldIni}});
-        return faults + Again();
-    }
-
-    // After any run, from the files it left: the next selection by
-    // Control-T writes the map and sends our Control-T once.
-    std::string Again() {
-        ksh_clear_sent_keys();
-        ksh_set_dialog_answer(Wide(chosen).c_str());
-        Start(1);
-        HostMessage upload = {0, WM_COMMAND, 0x10079, 0, 9};
-        if (module->on_wndproc(&upload) == 0) {  // a mark left for the player's own Control-T
-            if (!MapIsChosen()) return "the old map uploaded";
-            upload = {0, WM_COMMAND, 0x10079, 0, 9};
-            if (module->on_wndproc(&upload) != -1) return "no dialog after the mark";
-        }
-        const Lines spoken = module.TakeSpoken();
-        const std::string sent = ksh_sent_keys();
-        if (const HOOKPROC hook = ksh_key_hook()) hook(HC_ACTION, 'T', LPARAM(0xC0000001));
-        HostMessage back = {0, WM_COMMAND, 0x10079, 0, 9};
-        module->on_wndproc(&back);
-        if (spoken != Lines{"Tarnwick: New dream file is " + chosen} || !MapIsChosen() || sent.empty())
-            return "then: " + Joined(spoken) + " " + sent + " MAP=" + MapOf();
-        return "";
-    }
-
-    // What a kill leaves: the old text, the new one, or the old one in the
-    // copy beside it that docs/faults.md tells the player of.
-    static bool Recoverable(const Files& files, const std::string& name, const std::vector<std::string>& texts) {
-        bool whole = texts[0].empty(), copy = false;
-        for (const auto& [file, bytes] : files) {
-            if (file == name) whole = std::ranges::count(texts, bytes) > 0;
-            if (file.ends_with(".bak") && bytes == texts[0]) copy = true;
-        }
-        return whole || copy;
-    }
-
     Lines UsualLines(const Operation& operation) const {
+        char refusal[512] = {};
         switch (operation.act) {
             case Act::kCommandF12: return {"Tarnwick: F12 is Disabled"};
             case Act::kCommandControlT: return {"Tarnwick: Control-T is Disabled"};
-            case Act::kInformation: {
-                Lines lines = kInformationWithControlT;
-                lines.back() = "Tarnwick: Press F12 or Control-T to activate.";
-                return lines;
-            }
+            case Act::kInformation: return {kInformationWithControlT[0], kInformationWithControlT[1],
+                                            kInformationWithControlT[2], "Tarnwick: Press F12 or Control-T to activate."};
             case Act::kControlT:
             case Act::kF12:
-                if (operation.refusal) {
-                    char line[512];
-                    snprintf(line, sizeof line, operation.refusal, client.PathOf("editor.ini").c_str());
-                    return {std::string("Tarnwick: Cannot ") + line};
-                }
-                return {operation.pick ? "Tarnwick: New dream file is " + chosen : "Tarnwick: Canceled. Dream not uploaded."};
+                if (!operation.pick) return {"Tarnwick: Canceled. Dream not uploaded."};
+                if (!operation.refusal) return {"Tarnwick: New dream file is " + chosen};
+                snprintf(refusal, sizeof refusal, operation.refusal, client.PathOf("editor.ini").c_str());
+                return {std::string("Tarnwick: Cannot ") + refusal};
             default: return {};
         }
     }
 
-    static std::string Hex(HWND window) {
-        char text[16];
-        snprintf(text, sizeof text, "%p:", static_cast<void*>(window));
-        return text;
+    // One run of the operation, the call at `at` treated as mode says, on
+    // the folders as a player's with the module started; the invariants that
+    // did not hold, empty when all did.
+    std::string Run(const Operation& operation, Mode runMode, int runAt = 0, DWORD runError = 0) {
+        Restore(client, {{"editor.ini", std::string(operation.ini)}});
+        Restore(docs, operation.settings ? Files{{"Tarnwick.ini", operation.settings}} : Files{});
+        if (operation.twin) CreateHardLinkA(client.PathOf("twin.ini").c_str(), client.PathOf("editor.ini").c_str(), nullptr);
+        SetFileAttributesA(client.PathOf("editor.ini").c_str(), operation.attributes);
+        if (operation.act != Act::kStart) Start(1);
+        if (operation.act == Act::kSave) module->on_command(1, kF12Command);
+        module.TakeSpoken();
+        ksh_clear_sent_keys();
+        mode = runMode, at = runAt, error = runError, calls = 0, left.reset(), failedCall.clear(), faults.clear();
+        openingKey = operation.act == Act::kF12 ? VK_F12 : 'T';
+        counting = true;
+        Check(Perform(operation) == 0, "not the design's answer");
+        counting = false;
+
+        // At most one line, the usual one, or one that names the file that failed.
+        const Lines spoken = module.TakeSpoken(), usual = UsualLines(operation);
+        const std::string last = spoken.empty() ? "" : spoken.back(), news = "Tarnwick: New dream file is " + chosen;
+        const std::string hint = news + ". Press Control-T to upload it.";
+        const bool selects = operation.act == Act::kControlT || operation.act == Act::kF12;
+        const bool told = last.find("editor.ini\"") != std::string::npos || last.find("Tarnwick.ini") != std::string::npos ||
+                          last == "Tarnwick: Out of memory." || last.starts_with("Tarnwick: The map file dialog");
+        const Lines before(spoken.begin(), spoken.end() - (spoken.empty() ? 0 : 1));
+        Check(spoken == usual || (selects && (spoken == Lines{hint} || spoken == Lines{news, hint})) ||
+                  (runMode == Mode::kFail && told && Lines(usual.begin(), usual.begin() + std::min(usual.size(), before.size())) == before),
+              "lines: " + Joined(spoken));
+        // A write cut short says so, rather than what its read-back finds.
+        if (runMode == Mode::kFail && error == ERROR_HANDLE_DISK_FULL && last.find("editor.ini") != std::string::npos)
+            Check(last.ends_with("The disk took only part of it") || last.ends_with("Disk full"), "told as: " + last);
+
+        // editor.ini and Tarnwick.ini: the old text or the new one, the old
+        // one where a failure was told, the new one where the usual line was.
+        const Files files = FilesIn(client), settingsFiles = FilesIn(docs);
+        const std::string ini = files.contains("editor.ini") ? files.at("editor.ini") : "";
+        const std::vector<std::string> iniTexts = {std::string(operation.ini), kIniStart + ShortPath(chosen) + "\r\n",
+                                                   kIniStart + chosen + "\r\n"};
+        Check(Recoverable(files, "editor.ini", iniTexts), "editor.ini: " + ini);
+        if (last.starts_with("Tarnwick: Cannot") && last.find("editor.ini\"") != std::string::npos)
+            Check(Recoverable(files, "editor.ini", {iniTexts[0]}), "editor.ini changed: " + ini);
+        const std::string settingsBefore = operation.settings ? operation.settings : "";
+        const std::string settingsAfter = operation.saved ? operation.saved : settingsBefore;
+        const std::string settings = settingsFiles.contains("Tarnwick.ini") ? settingsFiles.at("Tarnwick.ini") : "";
+        Check(settings == settingsBefore || settings == settingsAfter, "Tarnwick.ini: " + settings);
+        if (last.starts_with("Tarnwick: Unable to write to")) Check(settings == settingsBefore, "Tarnwick.ini changed");
+        if (spoken == usual) Check(settings == settingsAfter, "Tarnwick.ini not saved: " + settings);
+        // No leftover beside them, but the copy of an old text that did not go back.
+        for (const auto& [name, bytes] : files)
+            Check(name == "editor.ini" || name == "twin.ini" || failedCall == "DeleteFileW" ||
+                      (name.ends_with(".bak") && !std::ranges::count(iniTexts, ini)),
+                  "left: " + name);
+        Check(settingsFiles.size() == settingsFiles.count("Tarnwick.ini"), "left beside Tarnwick.ini");
+
+        // Our Control-T only into the client, only with the map in MAP and the usual line said.
+        const std::string sent = ksh_sent_keys();
+        char otherInFront[16];
+        snprintf(otherInFront, sizeof otherInFront, "%p:", static_cast<void*>(otherWindow));
+        Check(sent.find(otherInFront) == std::string::npos, "keys into another window");
+        Check(!sent.empty() == (selects && ini != iniTexts[0] && spoken == Lines{news}), "keys: " + sent);
+
+        // The key goes up, our Control-T comes back as the client's upload, the world calms.
+        ksh_set_held(VK_CONTROL, FALSE), ksh_set_held(openingKey, FALSE), ksh_set_front(clientWindow, FALSE);
+        if (const HOOKPROC hook = ksh_key_hook()) hook(HC_ACTION, openingKey, LPARAM(0xC0000001));
+        HostMessage back = {0, WM_COMMAND, 0x10079, 0, 9};
+        if (!sent.empty()) Check(module->on_wndproc(&back) == 0, "our Control-T taken");
+        if (left) {
+            Check(Recoverable(left->first, "editor.ini", iniTexts), "killed: editor.ini");
+            Check(Recoverable(left->second, "Tarnwick.ini", {settingsBefore, settingsAfter}), "killed: Tarnwick.ini");
+            Restore(client, left->first);
+            Restore(docs, left->second);
+        }
+        // A refused editor.ini stays refused until the player mends it.
+        if (operation.refusal) Restore(client, {{"editor.ini", kOldIni}});
+        SelectAgain();
+        return faults;
     }
-    static std::string Joined(const Lines& lines) {
-        std::string text;
-        for (const auto& line : lines) text += "[" + line + "]";
-        return text;
-    }
-    template <class Files>
-    static std::string Joined(const Files& files) {
-        std::string text;
-        for (const auto& [name, bytes] : files) text += name + "=" + bytes + " ";
-        return text;
+
+    // From the files a run left, started anew: no mark stays set, and the
+    // next Control-T writes the map and sends our Control-T once.
+    void SelectAgain() {
+        ksh_clear_sent_keys();
+        ksh_set_dialog_answer(Wide(chosen).c_str());
+        Start(1);
+        HostMessage upload = {0, WM_COMMAND, 0x10079, 0, 9};
+        if (module->on_wndproc(&upload) == 0) {  // the mark left for the player's own Control-T
+            Check(MapIsChosen(), "the old map uploaded");
+            upload = {0, WM_COMMAND, 0x10079, 0, 9};
+            module->on_wndproc(&upload);
+        }
+        const Lines spoken = module.TakeSpoken();
+        Check(spoken == Lines{"Tarnwick: New dream file is " + chosen} && MapIsChosen() && *ksh_sent_keys(),
+              "then: " + Joined(spoken) + ksh_sent_keys() + " MAP=" + MapOf());
+        if (const HOOKPROC hook = ksh_key_hook()) hook(HC_ACTION, 'T', LPARAM(0xC0000001));
+        HostMessage back = {0, WM_COMMAND, 0x10079, 0, 9};
+        module->on_wndproc(&back);
     }
 
     static constexpr const char* kF12Command[] = {"TW-F12"};
     static constexpr const char* kControlTCommand[] = {"TW-CTRLT"};
     TempFolder maps;
+    const std::string chosen = maps.PathOf("Harbour at Dusk.map");
     HWND clientWindow = CreateWindowExA(0, "STATIC", "client", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     HWND otherWindow = CreateWindowExA(0, "STATIC", "other", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    std::string chosen, shortChosen, failedCall;
-    bool counting = false, keysBeforeTheMap = false;
+    bool counting = false;
     Mode mode = Mode::kCount;
-    int at = 0, calls = 0;
+    int at = 0, calls = 0, openingKey = 'T';
     DWORD error = 0;
-    int openingKey = 'T';
-    std::vector<std::string> names;
-    std::optional<std::pair<Files, Files>> left;
+    std::string failedCall, faults;
+    std::vector<std::pair<std::string, bool>> counted;  // each call, and whether it changes a file
+    std::optional<std::pair<Files, Files>> left;        // what a kill would have left
 };
 
 TEST_F(Adversary, EveryCallFailedStoppedOrTheWorldChanged) {
     ASSERT_TRUE(module);
+    Run(kOperations[6], Mode::kFail, 1, ERROR_ACCESS_DENIED);  // what the system loads and keeps on first use
     const auto [handlesBefore, bytesBefore] = HandlesAndCommittedBytes();
+    long runs = 0;
     for (const Operation& operation : kOperations) {
-        names.clear();
+        counted.clear();
         EXPECT_EQ(Run(operation, Mode::kCount), "") << operation.name;
-        const std::vector<std::string> counted = names;
-        const int total = calls;
+        const auto calls = counted;
         int fails = 0, stops = 0, worlds = 0;
-        for (int n = 1; n <= total; ++n) {
-            const std::string call = counted[n - 1];
-            for (DWORD failure : FailuresOf(call[0] == '*' ? call.substr(1) : call)) {
+        for (int n = 1; n <= static_cast<int>(calls.size()); ++n) {
+            const auto& [call, changesFile] = calls[n - 1];
+            const std::string where = std::string(operation.name) + ", call " + std::to_string(n) + " " + call + ": ";
+            for (DWORD failure : FailuresOf(call)) {
                 ++fails;
-                EXPECT_EQ(Run(operation, Mode::kFail, n, failure), "") << operation.name << ": " << call << " #" << n << " fails with " << failure;
+                EXPECT_EQ(Run(operation, Mode::kFail, n, failure), "") << where << "failed with " << failure;
             }
-            if (call[0] == '*') {
+            if (changesFile) {
                 ++stops;
-                EXPECT_EQ(Run(operation, Mode::kStop, n), "") << operation.name << ": killed before " << call << " #" << n;
+                EXPECT_EQ(Run(operation, Mode::kStop, n), "") << where << "killed before it";
             }
             if (operation.act == Act::kControlT || operation.act == Act::kF12) {
                 worlds += 2;
-                EXPECT_EQ(Run(operation, Mode::kFront, n), "") << operation.name << ": another window in front at " << call << " #" << n;
-                EXPECT_EQ(Run(operation, Mode::kHeld, n), "") << operation.name << ": the key held at " << call << " #" << n;
+                EXPECT_EQ(Run(operation, Mode::kFront, n), "") << where << "another window in front";
+                EXPECT_EQ(Run(operation, Mode::kHeld, n), "") << where << "the key held";
             }
         }
-        printf("%s: %d calls, %d fail, %d stop, %d world runs\n", operation.name, total, fails, stops, worlds);
+        printf("%s: %zu calls, %d fail, %d stop, %d world runs\n", operation.name, calls.size(), fails, stops, worlds);
+        runs += 1 + fails + stops + worlds;
     }
     const auto [handlesAfter, bytesAfter] = HandlesAndCommittedBytes();
-    printf("over the whole table: %ld handles, %ld bytes\n", handlesAfter - handlesBefore, bytesAfter - bytesBefore);
     EXPECT_LE(handlesAfter - handlesBefore, 2);
-    EXPECT_LE(bytesAfter - bytesBefore, 256 << 10);
+    // The heap's own growth under Wine 8 came to 35 to 90 bytes a run.
+    EXPECT_LE(bytesAfter - bytesBefore, runs * 160) << (bytesAfter - bytesBefore) / runs << " bytes a run";
 }
 
-}  // namespace adversary
+}  // namespace

@@ -1,12 +1,11 @@
 // The adversary of the module's tests: entries of the loaded module's own
-// import address table lead here, so that every call of it that can fail or
-// that touches the world is counted, can be failed the way Windows fails it,
-// and lets the test change the world in between. Nothing else in the process
-// changes. The dialog, the keys and the front window are the test's.
+// import address table lead here, so that each of its calls that can fail
+// or touches the world is counted, can be failed the way Windows fails it,
+// and lets the test change the world in between. Nothing else in the
+// process changes. The dialog, the keys and the front window are the test's.
 #include <cwchar>
 #include <map>
 #include <string>
-#include <vector>
 
 #include "standin_host.h"
 
@@ -24,7 +23,7 @@ struct Interposer {
     bool held[256] = {};
     std::string sent;
     HOOKPROC keyHook = nullptr;
-    std::map<HANDLE, std::wstring> files;
+    std::map<HANDLE, std::wstring> files;  // what the module holds open, by path
 };
 
 Interposer g_interposer;
@@ -36,38 +35,49 @@ DWORD Step(const char* call, Touch touch = kReads) {
     return g_interposer.listener ? g_interposer.listener(call, touch == kChangesFile, g_interposer.context) : 0;
 }
 
-#define FAIL_WITH(call, touch, result)          \
-    if (const DWORD error = Step(call, touch)) { \
-        SetLastError(error);                     \
-        return result;                           \
+// A call that fails, when the listener says so, with its failure value and the error.
+#define COUNTED(Result, name, touch, failed, parameters, arguments) \
+    Result WINAPI name##Hook parameters {                           \
+        if (const DWORD error = Step(#name, touch)) {               \
+            SetLastError(error);                                    \
+            return failed;                                          \
+        }                                                           \
+        return name arguments;                                      \
     }
 
-// Opens that create, truncate or may make a file change the disk.
-Touch TouchOf(DWORD disposition) { return disposition == OPEN_EXISTING ? kReads : kChangesFile; }
+COUNTED(HANDLE, CreateFileA, kReads, INVALID_HANDLE_VALUE,
+        (LPCSTR p, DWORD a, DWORD s, LPSECURITY_ATTRIBUTES sa, DWORD d, DWORD f, HANDLE t), (p, a, s, sa, d, f, t))
+COUNTED(BOOL, ReadFile, kReads, FALSE, (HANDLE f, LPVOID b, DWORD n, LPDWORD d, LPOVERLAPPED o), (f, b, n, d, o))
+COUNTED(BOOL, SetEndOfFile, kChangesFile, FALSE, (HANDLE f), (f))
+COUNTED(BOOL, FlushFileBuffers, kReads, FALSE, (HANDLE f), (f))
+COUNTED(BOOL, SetFilePointerEx, kReads, FALSE, (HANDLE f, LARGE_INTEGER to, PLARGE_INTEGER at, DWORD m), (f, to, at, m))
+COUNTED(BOOL, GetFileSizeEx, kReads, FALSE, (HANDLE f, PLARGE_INTEGER size), (f, size))
+COUNTED(BOOL, MoveFileExW, kChangesFile, FALSE, (LPCWSTR from, LPCWSTR to, DWORD f), (from, to, f))
+COUNTED(BOOL, DeleteFileW, kChangesFile, FALSE, (LPCWSTR p), (p))
+COUNTED(DWORD, GetFileAttributesA, kReads, INVALID_FILE_ATTRIBUTES, (LPCSTR p), (p))
+COUNTED(BOOL, GetFileInformationByHandleEx, kReads, FALSE, (HANDLE f, FILE_INFO_BY_HANDLE_CLASS c, LPVOID o, DWORD n),
+        (f, c, o, n))
+COUNTED(DWORD, GetFinalPathNameByHandleW, kReads, 0, (HANDLE f, LPWSTR o, DWORD n, DWORD g), (f, o, n, g))
+COUNTED(DWORD, GetShortPathNameW, kReads, 0, (LPCWSTR p, LPWSTR o, DWORD n), (p, o, n))
+COUNTED(DWORD, GetLongPathNameW, kReads, 0, (LPCWSTR p, LPWSTR o, DWORD n), (p, o, n))
+COUNTED(BOOL, GetFileSecurityW, kReads, FALSE,
+        (LPCWSTR p, SECURITY_INFORMATION i, PSECURITY_DESCRIPTOR d, DWORD n, LPDWORD needed), (p, i, d, n, needed))
+COUNTED(BOOL, SetFileSecurityW, kChangesFile, FALSE, (LPCWSTR p, SECURITY_INFORMATION i, PSECURITY_DESCRIPTOR d),
+        (p, i, d))
+COUNTED(UINT_PTR, SetTimer, kReads, 0, (HWND w, UINT_PTR id, UINT ms, TIMERPROC procedure), (w, id, ms, procedure))
+COUNTED(BOOL, GetModuleHandleExW, kReads, FALSE, (DWORD f, LPCWSTR name, HMODULE* module), (f, name, module))
 
-template <class Char>
-HANDLE Opened(HANDLE file, const Char* path) {
-    if (file != INVALID_HANDLE_VALUE) {
-        if constexpr (sizeof(Char) == 1) {
-            wchar_t wide[MAX_PATH * 4] = {};
-            MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH * 4);
-            g_interposer.files[file] = wide;
-        } else {
-            g_interposer.files[file] = path;
-        }
-    }
-    return file;
-}
-
-HANDLE WINAPI CreateFileAHook(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                              DWORD disposition, DWORD flags, HANDLE templateFile) {
-    FAIL_WITH("CreateFileA", TouchOf(disposition), INVALID_HANDLE_VALUE);
-    return Opened(CreateFileA(path, access, share, security, disposition, flags, templateFile), path);
-}
+// The module's own opens, kept by path: what it holds without sharing can
+// still be looked at, as a kill would leave it.
 HANDLE WINAPI CreateFileWHook(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                               DWORD disposition, DWORD flags, HANDLE templateFile) {
-    FAIL_WITH("CreateFileW", TouchOf(disposition), INVALID_HANDLE_VALUE);
-    return Opened(CreateFileW(path, access, share, security, disposition, flags, templateFile), path);
+    if (const DWORD error = Step("CreateFileW", disposition == OPEN_EXISTING ? kReads : kChangesFile)) {
+        SetLastError(error);
+        return INVALID_HANDLE_VALUE;
+    }
+    const HANDLE file = CreateFileW(path, access, share, security, disposition, flags, templateFile);
+    if (file != INVALID_HANDLE_VALUE) g_interposer.files[file] = path;
+    return file;
 }
 // A close reports a write that the disk refused late; the handle is gone all the same.
 BOOL WINAPI CloseHandleHook(HANDLE handle) {
@@ -77,12 +87,8 @@ BOOL WINAPI CloseHandleHook(HANDLE handle) {
     if (error) SetLastError(error);
     return error ? FALSE : closed;
 }
-BOOL WINAPI ReadFileHook(HANDLE file, LPVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED overlapped) {
-    FAIL_WITH("ReadFile", kReads, FALSE);
-    return ReadFile(file, buffer, size, done, overlapped);
-}
 // ERROR_HANDLE_DISK_FULL: the disk takes half of the bytes and the call
-// reports success, as a file size limit has it under Wine. ERROR_WRITE_FAULT:
+// reports that, as a file size limit has it under Wine. ERROR_WRITE_FAULT:
 // half of them reach the disk, but the call reports all, as a network drive
 // may that fails after the call returned.
 BOOL WINAPI WriteFileHook(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED overlapped) {
@@ -95,59 +101,6 @@ BOOL WINAPI WriteFileHook(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD done,
     if (error) SetLastError(error);
     return error ? FALSE : WriteFile(file, buffer, size, done, overlapped);
 }
-BOOL WINAPI SetEndOfFileHook(HANDLE file) {
-    FAIL_WITH("SetEndOfFile", kChangesFile, FALSE);
-    return SetEndOfFile(file);
-}
-BOOL WINAPI FlushFileBuffersHook(HANDLE file) {
-    FAIL_WITH("FlushFileBuffers", kReads, FALSE);
-    return FlushFileBuffers(file);
-}
-BOOL WINAPI SetFilePointerExHook(HANDLE file, LARGE_INTEGER to, PLARGE_INTEGER now, DWORD method) {
-    FAIL_WITH("SetFilePointerEx", kReads, FALSE);
-    return SetFilePointerEx(file, to, now, method);
-}
-BOOL WINAPI GetFileSizeExHook(HANDLE file, PLARGE_INTEGER size) {
-    FAIL_WITH("GetFileSizeEx", kReads, FALSE);
-    return GetFileSizeEx(file, size);
-}
-BOOL WINAPI MoveFileExWHook(LPCWSTR from, LPCWSTR to, DWORD flags) {
-    FAIL_WITH("MoveFileExW", kChangesFile, FALSE);
-    return MoveFileExW(from, to, flags);
-}
-BOOL WINAPI DeleteFileWHook(LPCWSTR path) {
-    FAIL_WITH("DeleteFileW", kChangesFile, FALSE);
-    return DeleteFileW(path);
-}
-DWORD WINAPI GetFileAttributesAHook(LPCSTR path) {
-    FAIL_WITH("GetFileAttributesA", kReads, INVALID_FILE_ATTRIBUTES);
-    return GetFileAttributesA(path);
-}
-BOOL WINAPI GetFileInformationByHandleExHook(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID out, DWORD size) {
-    FAIL_WITH("GetFileInformationByHandleEx", kReads, FALSE);
-    return GetFileInformationByHandleEx(file, kind, out, size);
-}
-DWORD WINAPI GetFinalPathNameByHandleWHook(HANDLE file, LPWSTR out, DWORD size, DWORD flags) {
-    FAIL_WITH("GetFinalPathNameByHandleW", kReads, 0);
-    return GetFinalPathNameByHandleW(file, out, size, flags);
-}
-DWORD WINAPI GetShortPathNameWHook(LPCWSTR path, LPWSTR out, DWORD size) {
-    FAIL_WITH("GetShortPathNameW", kReads, 0);
-    return GetShortPathNameW(path, out, size);
-}
-DWORD WINAPI GetLongPathNameWHook(LPCWSTR path, LPWSTR out, DWORD size) {
-    FAIL_WITH("GetLongPathNameW", kReads, 0);
-    return GetLongPathNameW(path, out, size);
-}
-BOOL WINAPI GetFileSecurityWHook(LPCWSTR path, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR out, DWORD size,
-                                 LPDWORD needed) {
-    FAIL_WITH("GetFileSecurityW", kReads, FALSE);
-    return GetFileSecurityW(path, what, out, size, needed);
-}
-BOOL WINAPI SetFileSecurityWHook(LPCWSTR path, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR descriptor) {
-    FAIL_WITH("SetFileSecurityW", kChangesFile, FALSE);
-    return SetFileSecurityW(path, what, descriptor);
-}
 DWORD WINAPI GetPrivateProfileStringAHook(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR out, DWORD size,
                                          LPCSTR path) {
     if (const DWORD error = Step("GetPrivateProfileStringA")) {
@@ -157,30 +110,18 @@ DWORD WINAPI GetPrivateProfileStringAHook(LPCSTR section, LPCSTR key, LPCSTR fal
     }
     return GetPrivateProfileStringA(section, key, fallback, out, size, path);
 }
-// ERROR_HANDLE_DISK_FULL: what Wine's profile writer does on a full disk, the
-// file emptied and success reported.
+// ERROR_HANDLE_DISK_FULL: what Wine's profile writer does on a full disk,
+// the file emptied and success reported. Its flush (no section) changes nothing.
 BOOL WINAPI WritePrivateProfileStringAHook(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR path) {
     const DWORD error = Step("WritePrivateProfileStringA", section ? kChangesFile : kReads);
-    if (error == ERROR_HANDLE_DISK_FULL && section) {
+    if (error == ERROR_HANDLE_DISK_FULL && section)
         CloseHandle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        return TRUE;
-    }
     if (error) SetLastError(error);
-    if (error) return FALSE;
-    return WritePrivateProfileStringA(section, key, value, path);
+    return error ? error == ERROR_HANDLE_DISK_FULL : WritePrivateProfileStringA(section, key, value, path);
 }
-void* __cdecl MallocHook(size_t size) {
-    FAIL_WITH("malloc", kReads, nullptr);
-    return malloc(size);
-}
-void* __cdecl CallocHook(size_t count, size_t size) {
-    FAIL_WITH("calloc", kReads, nullptr);
-    return calloc(count, size);
-}
-void* __cdecl ReallocHook(void* block, size_t size) {
-    FAIL_WITH("realloc", kReads, nullptr);
-    return realloc(block, size);
-}
+void* __cdecl MallocHook(size_t size) { return Step("malloc") ? nullptr : malloc(size); }
+void* __cdecl CallocHook(size_t count, size_t size) { return Step("calloc") ? nullptr : calloc(count, size); }
+void* __cdecl ReallocHook(void* block, size_t size) { return Step("realloc") ? nullptr : realloc(block, size); }
 // The test answers the dialog: no window is needed.
 BOOL WINAPI GetOpenFileNameWHook(LPOPENFILENAMEW record) {
     g_interposer.dialogError = Step("GetOpenFileNameW");
@@ -190,13 +131,12 @@ BOOL WINAPI GetOpenFileNameWHook(LPOPENFILENAMEW record) {
     return TRUE;
 }
 DWORD WINAPI CommDlgExtendedErrorHook() { return g_interposer.dialogError; }
-SHORT WINAPI GetAsyncKeyStateHook(int key) {
-    FAIL_WITH("GetAsyncKeyState", kReads, 0);
-    return g_interposer.held[key & 0xFF] ? SHORT(0x8000) : 0;
-}
 // Keys are recorded with the window in front as they go, never sent.
 UINT WINAPI SendInputHook(UINT count, LPINPUT inputs, int) {
-    FAIL_WITH("SendInput", kReads, 0);
+    if (const DWORD error = Step("SendInput")) {
+        SetLastError(error);
+        return 0;
+    }
     char entry[24];
     snprintf(entry, sizeof entry, "%p:", static_cast<void*>(g_interposer.front));
     g_interposer.sent += entry;
@@ -207,19 +147,18 @@ UINT WINAPI SendInputHook(UINT count, LPINPUT inputs, int) {
     g_interposer.sent += ';';
     return count;
 }
-HWND WINAPI GetForegroundWindowHook() {
-    FAIL_WITH("GetForegroundWindow", kReads, nullptr);
-    return g_interposer.front;
+SHORT WINAPI GetAsyncKeyStateHook(int key) {
+    return !Step("GetAsyncKeyState") && g_interposer.held[key & 0xFF] ? SHORT(0x8000) : 0;
 }
+HWND WINAPI GetForegroundWindowHook() { return Step("GetForegroundWindow") ? nullptr : g_interposer.front; }
 BOOL WINAPI SetForegroundWindowHook(HWND window) {
-    FAIL_WITH("SetForegroundWindow", kReads, FALSE);
-    if (g_interposer.frontKept) return FALSE;
+    if (Step("SetForegroundWindow") || g_interposer.frontKept) return FALSE;
     g_interposer.front = window;
     return TRUE;
 }
+// The thread's keyboard hook is the test's to call.
 HHOOK WINAPI SetWindowsHookExWHook(int kind, HOOKPROC procedure, HINSTANCE, DWORD) {
-    FAIL_WITH("SetWindowsHookExW", kReads, nullptr);
-    if (kind != WH_KEYBOARD) return nullptr;
+    if (Step("SetWindowsHookExW") || kind != WH_KEYBOARD) return nullptr;
     g_interposer.keyHook = procedure;
     return reinterpret_cast<HHOOK>(&g_interposer.keyHook);
 }
@@ -228,14 +167,6 @@ BOOL WINAPI UnhookWindowsHookExHook(HHOOK) {
     return TRUE;
 }
 LRESULT WINAPI CallNextHookExHook(HHOOK, int, WPARAM, LPARAM) { return 0; }
-UINT_PTR WINAPI SetTimerHook(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC procedure) {
-    FAIL_WITH("SetTimer", kReads, 0);
-    return SetTimer(window, id, milliseconds, procedure);
-}
-BOOL WINAPI GetModuleHandleExWHook(DWORD flags, LPCWSTR name, HMODULE* module) {
-    FAIL_WITH("GetModuleHandleExW", kReads, FALSE);
-    return GetModuleHandleExW(flags, name, module);
-}
 void KS_CALL SpeakHook(const char* text) {
     Step("ks_speak");
     ks_speak(text);
