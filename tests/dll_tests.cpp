@@ -431,6 +431,8 @@ protected:
         const std::vector<std::string> iniTexts = {std::string(operation.ini), kIniStart + ShortPath(chosen) + "\r\n",
                                                    kIniStart + chosen + "\r\n"};
         Check(Recoverable(files, "editor.ini", iniTexts), "editor.ini: " + ini);
+        if (operation.attributes == FILE_ATTRIBUTE_READONLY)
+            Check(GetFileAttributesA(client.PathOf("editor.ini").c_str()) & FILE_ATTRIBUTE_READONLY, "no longer read-only");
         if (last.starts_with("Tarnwick: Cannot") && last.find("editor.ini\"") != std::string::npos)
             Check(Recoverable(files, "editor.ini", {iniTexts[0]}), "editor.ini changed: " + ini);
         const std::string settingsBefore = operation.settings ? operation.settings : "";
@@ -464,6 +466,7 @@ protected:
             Restore(client, left->first);
             Restore(docs, left->second);
         }
+        if (selects) Check(CurrentFolder() == client.Path(), "current folder " + CurrentFolder());
         // A refused editor.ini stays refused until the player mends it.
         if (operation.refusal) Restore(client, {{"editor.ini", kOldIni}});
         SelectAgain();
