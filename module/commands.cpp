@@ -11,19 +11,16 @@
 
 namespace {
 
-void AnnounceSwitch(const char* key, bool enabled) {
-    Speak(std::string("Tarnwick: ") + key + " is " + (enabled ? "Enabled" : "Disabled"));
+// The line is made first: out of memory, the switch stays as it was.
+void ToggleAndAnnounce(const char* key, bool& enabled) {
+    const std::string line = std::string("Tarnwick: ") + key + " is " + (enabled ? "Disabled" : "Enabled");
+    enabled = !enabled;
+    Speak(line);
 }
 
-void ToggleF12() {
-    g_state.f12Enabled = !g_state.f12Enabled;
-    AnnounceSwitch("F12", g_state.f12Enabled);
-}
+void ToggleF12() { ToggleAndAnnounce("F12", g_state.f12Enabled); }
 
-void ToggleControlT() {
-    g_state.controlTEnabled = !g_state.controlTEnabled;
-    AnnounceSwitch("Control-T", g_state.controlTEnabled);
-}
+void ToggleControlT() { ToggleAndAnnounce("Control-T", g_state.controlTEnabled); }
 
 // The chat commands: the word in the string table, and what it does. The
 // information text lists the words from here, in this order.
@@ -45,15 +42,15 @@ std::string CommandsLine() {
 
 }  // namespace
 
-int32_t RunChatCommand(int32_t argc, const char* const* argv) {
-    if (argc <= 0 || argv == nullptr || argv[0] == nullptr) return KS_PASS_ON;
+void RunChatCommand(int32_t argc, const char* const* argv, int32_t& answer) {
+    if (argc <= 0 || argv == nullptr || argv[0] == nullptr) return;
     const std::string word = UpperCaseAscii(argv[0]);
     for (const ChatCommand& command : kChatCommands) {
         if (word != LoadText(command.wordId)) continue;
+        answer = KS_TAKEN;
         command.run();
-        return KS_TAKEN;
+        return;
     }
-    return KS_PASS_ON;
 }
 
 void PrintInformation() {

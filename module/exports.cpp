@@ -75,7 +75,7 @@ int32_t KS_CALL on_world() { return 0; }
 int32_t KS_CALL on_command(int32_t argc, const char* const* argv) {
     ReleaseSelectionPin();
     int32_t result = KS_PASS_ON;
-    RunReported([&] { result = RunChatCommand(argc, argv); });
+    RunReported([&] { RunChatCommand(argc, argv, result); });
     return result;
 }
 

@@ -50,11 +50,12 @@ void WriteWhole(HANDLE file, const std::string& text, const std::string& path) {
     if (!SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) ||
         !WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
         throw SystemErrorOf(kWrite, path, GetLastError());
-    // A write that takes only part of the text reports no error of its own.
-    if (written != text.size()) throw FileError("Stream write error");
+    // A write that takes only part of the text reports no error of its own;
+    // the player hears of the file that he knows all the same.
+    if (written != text.size()) throw FileErrorOf(kWrite, path, "The disk took only part of it");
     if (!SetEndOfFile(file) || !FlushFileBuffers(file)) throw SystemErrorOf(kWrite, path, GetLastError());
-    if (!SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) || ReadWholeFile(file, path, kWrite) != text)
-        throw FileError("Stream write error");
+    if (!SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN)) throw SystemErrorOf(kWrite, path, GetLastError());
+    if (ReadWholeFile(file, path, kWrite) != text) throw FileErrorOf(kWrite, path, "It reads back otherwise");
 }
 
 // A name for a new file beside the file: no longer than "editor.ini", so that
@@ -163,6 +164,10 @@ OldFile ReadForRewrite(const std::string& path) {
     OldFile old;
     old.attributes = GetFileAttributesA(path.c_str());
     old.exists = IsExistingFile(old.attributes);
+    // Only a file that is not there is written afresh: one that the system
+    // could not look at would lose every other line of it.
+    if (old.attributes == INVALID_FILE_ATTRIBUTES && GetLastError() != ERROR_FILE_NOT_FOUND)
+        throw SystemErrorOf(kCreate, path, GetLastError());
     if (!old.exists) {
         old.replaceablePath = WideFromAnsi(path);
         return old;

@@ -113,25 +113,6 @@ TEST_F(Settings, ASaveWritesOnlyWhatThisClientChanged) {
     EXPECT_TRUE(TakeSpoken().empty());
 }
 
-// The disk takes no byte (Wine's profile writer emptied the file here and
-// reported success): the line, and the file as it was, or none.
-TEST_F(Settings, AFullDiskKeepsTheOldFileOrNone) {
-    Fake().moduleDocRoot = docs.Path();
-    for (const std::string old : {"", "; mine\r\n[Main]\r\nFlags=2\r\n"}) {
-        if (!old.empty()) docs.Write("Tarnwick.ini", old);
-        Start();
-        g_state.f12Enabled = true;
-        {
-            const FileSizeLimit full(0);
-            if (!full.Set()) GTEST_SKIP() << "needs Wine and SIGXFSZ ignored (scripts/wine-run)";
-            on_module(KS_EVENT_SAVE, nullptr);
-        }
-        EXPECT_EQ(TakeSpoken(), std::vector<std::string>{"Tarnwick: Unable to write to " + g_state.settingsPath});
-        EXPECT_EQ(docs.Listing(), old.empty() ? "" : "Tarnwick.ini");
-        EXPECT_EQ(docs.Exists("Tarnwick.ini") ? docs.Read("Tarnwick.ini") : "", old);
-    }
-}
-
 TEST_F(Settings, UnwritableSettingsAreReportedNotThrown) {
     Fake().moduleDocRoot = docs.PathOf("missing");
     Start();

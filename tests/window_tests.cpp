@@ -507,31 +507,6 @@ TEST_F(EndToEnd, MissingDataFolderIsReportedWithoutADialog) {
     EXPECT_EQ(ModuleKeys(2), std::vector<SeenKey>{});
 }
 
-TEST_F(EndToEnd, AFailedWriteKeepsTheFileAndTheControlTTaken) {
-    Start("3");
-    const std::string before = data.Read("editor.ini");
-    SetFileAttributesA(data.PathOf("editor.ini").c_str(), FILE_ATTRIBUTE_READONLY);
-    DialogWatcher watcher({Wide(secondMap)});
-    Press({VK_CONTROL, 'T'});
-    ASSERT_TRUE(PumpUntil([&] { return ksh_spoken_count() > 0; }));
-    Pump(std::chrono::milliseconds(300));
-    const Lines spoken = module.TakeSpoken();
-    ASSERT_EQ(spoken.size(), 1u);
-    EXPECT_TRUE(spoken[0].starts_with("Tarnwick: Cannot create file \"" + data.PathOf("editor.ini") + "\". "))
-        << spoken[0];
-    EXPECT_TRUE(g_client.uploads.empty());
-    EXPECT_EQ(ModuleKeys(4), std::vector<SeenKey>{});
-    EXPECT_EQ(data.Read("editor.ini"), before);
-    EXPECT_EQ(CurrentFolder(), clientRoot.Path());
-
-    // Nothing was sent, so the next Control-T asks again instead of uploading the old map.
-    DialogWatcher again({});
-    Press({VK_CONTROL, 'T'});
-    EXPECT_TRUE(PumpUntil([&] { return again.Done(); }));
-    EXPECT_TRUE(again.Seen().found);
-    EXPECT_TRUE(g_client.uploads.empty());
-}
-
 // A folder text of the framework's relative to the client's program folder,
 // which the dialog moves the current folder away from.
 TEST_F(EndToEnd, ARelativeDataFolderMeansTheClientsProgramFolder) {

@@ -152,4 +152,6 @@ void KS_CALL ksh_stop() {
 
 int32_t KS_CALL ksh_empty_callback(HostMessage*) { return KS_PASS_ON; }
 
+HMODULE KS_CALL ksh_loaded_library() { return g_framework.module.library; }
+
 }  // extern "C"

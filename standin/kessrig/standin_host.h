@@ -61,4 +61,31 @@ void KS_CALL ksh_stop();
 // the yardstick for the module's pass-through path.
 int32_t KS_CALL ksh_empty_callback(HostMessage* message);
 
+// The adversary for the loaded module (interposer.cpp): its own import
+// address table is redirected here; nothing else in the process changes.
+// Each call of the module that can fail or touches the world first asks the
+// listener, which returns 0 to let it run or the error to fail it with:
+// the call's failure value and that last error (NULL for memory). WriteFile
+// given ERROR_HANDLE_DISK_FULL takes half of the bytes and reports that, as a
+// nearly full disk does under Wine; given ERROR_WRITE_FAULT it takes half and
+// reports all; WritePrivateProfileStringA given ERROR_HANDLE_DISK_FULL empties
+// the file and reports success, as Wine's does on a full disk. Returns the
+// entries replaced.
+typedef DWORD(KS_CALL* ksh_call_listener)(const char* call, int changesFile, void* context);
+int KS_CALL ksh_interpose(ksh_call_listener listener, void* context);
+HMODULE KS_CALL ksh_loaded_library();
+// The open-file dialog's answer; null or empty: a cancel.
+void KS_CALL ksh_set_dialog_answer(const wchar_t* path);
+// What GetForegroundWindow answers; kept: SetForegroundWindow is refused.
+void KS_CALL ksh_set_front(HWND window, BOOL kept);
+// What GetAsyncKeyState answers for the key.
+void KS_CALL ksh_set_held(int virtualKey, BOOL held);
+// Each SendInput, never sent: "<front window>: 11 54 54u 11u;".
+const char* KS_CALL ksh_sent_keys();
+void KS_CALL ksh_clear_sent_keys();
+// The module's thread keyboard hook, to be told of key messages; null when none.
+HOOKPROC KS_CALL ksh_key_hook();
+// The module's open handle of a file, for a look at what a kill would leave.
+HANDLE KS_CALL ksh_open_file(const wchar_t* path);
+
 }  // extern "C"

@@ -113,9 +113,3 @@ bool RunOnLinuxIn(const std::string& folder, std::string command, const std::fun
     for (int i = 0; i < 100 && !test(); ++i) Sleep(50);
     return test();
 }
-
-bool LimitFileSize(const std::string& bytes) {
-    const std::string command = "m=$(sed -n 's/^SigIgn:\\s*//p' /proc/$PPID/status); "
-                                "[ $(( 0x$m >> 24 & 1 )) -eq 1 ] && prlimit --pid $PPID --fsize=" + bytes + ":";
-    return RunOnLinux({"/bin/sh", "-c", command.c_str()});
-}

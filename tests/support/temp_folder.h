@@ -66,20 +66,3 @@ private:
     std::string name_;
     bool made_;
 };
-
-// While it lives, files that this process writes may grow to `bytes` only,
-// as on a nearly full disk: a write past that takes part of its text, a
-// write at it none. The process must ignore SIGXFSZ, as scripts/wine-run has
-// it; not Set() otherwise and outside Wine.
-bool LimitFileSize(const std::string& bytes);
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(unsigned bytes) : set_(LimitFileSize(std::to_string(bytes))) {}
-    ~FileSizeLimit() {
-        if (set_) LimitFileSize("unlimited");
-    }
-    bool Set() const { return set_; }
-
-private:
-    bool set_;
-};
