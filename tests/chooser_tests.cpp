@@ -3,6 +3,7 @@
 #include "maps/chooser.h"
 #include "module/state.h"
 #include "support/fake_host.h"
+#include "support/path_forms.h"
 #include "support/temp_folder.h"
 
 namespace {

@@ -17,6 +17,7 @@
 #include "module/scoped_win.h"
 #include "support/design_texts.h"
 #include "support/loaded_module.h"
+#include "support/path_forms.h"
 #include "support/temp_folder.h"
 
 namespace {

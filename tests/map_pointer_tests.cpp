@@ -12,6 +12,8 @@
 #include "module/state.h"
 #include "standin/waits.h"
 #include "support/fake_host.h"
+#include "support/linux_side.h"
+#include "support/path_forms.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -107,10 +109,8 @@ std::vector<BYTE> AccessListOf(const std::string& path) {
 TEST_F(MapPointer, AReplacedFileKeepsItsAttributesAndAccessList) {
     data.Write("editor.ini", "Grid=8\r\n");
     SetFileAttributesA(g_state.mapPointerPath.c_str(), FILE_ATTRIBUTE_HIDDEN);
-    using UnixName = char*(__cdecl*)(const wchar_t*);
-    if (const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"))))
-        RunOnLinux({"/bin/chmod", "600", unixName(Wide(g_state.mapPointerPath).c_str())});
+    if (const std::string unixPath = UnixPathOf(g_state.mapPointerPath); !unixPath.empty())
+        RunOnLinux({"/bin/chmod", "600", unixPath.c_str()});
     const std::vector<BYTE> accessList = AccessListOf(g_state.mapPointerPath);
     const DWORD before = FileNumberOf(g_state.mapPointerPath);
     WriteEntry(chosen);

@@ -9,6 +9,7 @@
 #include "module/scoped_win.h"
 #include "module/state.h"
 #include "support/fake_host.h"
+#include "support/path_forms.h"
 #include "support/temp_folder.h"
 
 namespace {

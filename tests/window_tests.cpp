@@ -15,7 +15,9 @@
 #include <thread>
 
 #include "module/system_path.h"
+#include "support/linux_side.h"
 #include "support/loaded_module.h"
+#include "support/path_forms.h"
 #include "support/temp_folder.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "host/kessrig.h"
 #include "module/state.h"
-#include "temp_folder.h"
+#include "path_forms.h"
 
 namespace {
 
