@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "support/design_texts.h"
-#include "support/loaded_module.h"
+#include "support/module_under_test.h"
 #include "tarnwick_version.h"
 
 namespace {

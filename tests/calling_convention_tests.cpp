@@ -3,7 +3,7 @@
 // The check is GCC/clang inline assembly: it runs in the mingw-w64 builds only.
 #include <gtest/gtest.h>
 
-#include "support/loaded_module.h"
+#include "support/module_under_test.h"
 
 #if defined(__GNUC__) && defined(__i386__)
 
@@ -53,7 +53,7 @@ TEST(CallingConvention, TheCheckTellsCdeclFromStdcall) {
 }
 
 TEST(CallingConvention, EveryExportLeavesTheCallersStackAlone) {
-    LoadedModule module;
+    LoadedModule module{ModulePath()};
     ASSERT_TRUE(module);
     HostMessage message = {0, WM_MOUSEMOVE, 0, 0, 0};
     const uint32_t moduleArguments[] = {2, 0};  // an event without effect

@@ -16,7 +16,7 @@
 
 #include "module/scoped_win.h"
 #include "support/design_texts.h"
-#include "support/loaded_module.h"
+#include "support/module_under_test.h"
 #include "support/path_forms.h"
 #include "support/temp_folder.h"
 
@@ -38,7 +38,7 @@ protected:
 
     TempFolder client;
     TempFolder docs;
-    LoadedModule module;
+    LoadedModule module{ModulePath()};
 };
 
 TEST_F(ModuleInFramework, StartsAsksForItsFoldersAndSpeaks) {
@@ -509,6 +509,9 @@ TEST_F(Adversary, EveryCallFailedStoppedOrTheWorldChanged) {
     Run(kOperations[6], Mode::kFail, 1, ERROR_ACCESS_DENIED);  // what the system loads and keeps on first use
     const auto [handlesBefore, bytesBefore] = HandlesAndCommittedBytes();
     long runs = 0;
+    // An emulated machine runs this ten times slower: there every call that
+    // changes a file is still visited, the others at a stride.
+    const int stride = TimeScale() > 1 ? 5 : 1;
     for (const Operation& operation : kOperations) {
         counted.clear();
         EXPECT_EQ(Run(operation, Mode::kCount), "") << operation.name;
@@ -516,6 +519,7 @@ TEST_F(Adversary, EveryCallFailedStoppedOrTheWorldChanged) {
         int fails = 0, stops = 0, worlds = 0;
         for (int n = 1; n <= static_cast<int>(calls.size()); ++n) {
             const auto& [call, changesFile] = calls[n - 1];
+            if (!changesFile && n % stride != 0) continue;
             const std::string where = std::string(operation.name) + ", call " + std::to_string(n) + " " + call + ": ";
             for (DWORD failure : FailuresOf(call)) {
                 ++fails;

@@ -16,7 +16,7 @@
 
 #include "module/system_path.h"
 #include "support/linux_side.h"
-#include "support/loaded_module.h"
+#include "support/module_under_test.h"
 #include "support/path_forms.h"
 #include "support/temp_folder.h"
 
@@ -298,7 +298,7 @@ protected:
     std::string startFolder = CurrentFolder();
     TempFolder clientRoot, data, docs;
     std::string firstMap, secondMap;
-    LoadedModule module;
+    LoadedModule module{ModulePath()};
     HWND window = nullptr;
     HACCEL accelerators = nullptr;
     bool acceleratorsOn = true;  // off: keys reach the client, but no upload command comes of them

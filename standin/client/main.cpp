@@ -15,6 +15,7 @@
 #include "console_out.h"
 #include "editor_ini.h"
 #include "scripted_session.h"
+#include "../loaded_module.h"
 #include "standin_host.h"
 
 namespace {
@@ -65,21 +66,6 @@ std::string FullPathOf(const std::string& path) {
     const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH + 1, full, nullptr);
     return length == 0 || length > MAX_PATH ? path : std::string(full, length);
 }
-
-// The module in the stand-in framework, unloaded when the owner goes.
-class LoadedModule {
-public:
-    explicit LoadedModule(const std::string& path) : module_(ksh_load_module(path.c_str())) {}
-    ~LoadedModule() {
-        if (module_) ksh_unload_module();
-    }
-    LoadedModule(const LoadedModule&) = delete;
-    LoadedModule& operator=(const LoadedModule&) = delete;
-    const KsModule* Get() const { return module_; }
-
-private:
-    const KsModule* module_;
-};
 
 void KS_CALL ShowSpokenLine(const char* line, void*) { ShowChatLine(line); }
 
