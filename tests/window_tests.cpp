@@ -598,7 +598,7 @@ public:
         for (MSG message; GetMessageA(&message, nullptr, 0, 0) > 0;) DispatchMessageA(&message);
         DestroyWindow(window_);
     }) {
-        while (!window_) Sleep(10);
+        EXPECT_TRUE(WaitUntil([this] { return window_ != nullptr; })) << "the other window was not made";
     }
     ~OtherWindow() {
         PostThreadMessageA(GetWindowThreadProcessId(window_, nullptr), WM_QUIT, 0, 0);
