@@ -737,10 +737,12 @@ TEST_F(EndToEnd, AControlThePlayerHoldsStaysHeld) {
 TEST_F(EndToEnd, AKeyHeldPastTheDialogIsOneSelection) {
     if (!RunOnLinux({"true"})) GTEST_SKIP() << "holds keys on Wine's X server";
     Start("3");
-    for (const auto& [keys, virtualKey] : {std::pair{"F12", VK_F12}, std::pair{"ctrl+t", int{'T'}}}) {
+    for (const char* keys : {"F12", "ctrl+t"}) {
         g_client.uploads.clear();
         DialogWatcher watcher({Wide(secondMap)});
-        HoldOnX(keys, virtualKey);
+        // Not waited for here: Wine 10 takes a key in only once this thread,
+        // which holds the test's low-level hook, pumps its messages.
+        RunOnLinux({"xdotool", "keydown", keys});
         EXPECT_TRUE(PumpUntil([&] { return !g_client.uploads.empty(); })) << keys;
         Pump(std::chrono::milliseconds(1200));  // past the X server's repeat delay
         RunOnLinux({"xdotool", "keyup", keys});
