@@ -33,7 +33,6 @@ void EndPendingAltTap() {
     if (const HWND focus = GetFocus()) DefWindowProcA(focus, WM_KEYUP, 0, 0);
 }
 
-
 INPUT KeyInput(const KeyEvent& event) {
     INPUT input = {};
     input.type = INPUT_KEYBOARD;

@@ -7,6 +7,7 @@
 #include "../module/message_rules.h"
 #include "../module/scoped_win.h"
 #include "../module/state.h"
+#include "../module/text.h"
 #include "chooser.h"
 #include "map_pointer.h"
 
@@ -46,10 +47,8 @@ std::string UploadHint(const std::string& chatText) {
 // test runs say by how much, and the wait stretches with them.
 UINT UploadWaitMs() {
     char scale[4] = {};
-    UINT factor = 0;
-    if (GetEnvironmentVariableA("TARNWICK_TIME_SCALE", scale, sizeof scale) < sizeof scale) {
-        for (const char* digit = scale; *digit >= '0' && *digit <= '9'; ++digit) factor = factor * 10 + (*digit - '0');
-    }
+    const DWORD length = GetEnvironmentVariableA("TARNWICK_TIME_SCALE", scale, sizeof scale);
+    const int32_t factor = length < sizeof scale ? ParseSettingsInteger(std::string_view(scale, length)).value_or(1) : 1;
     return kUploadWaitMs * (factor > 1 ? factor : 1);
 }
 
